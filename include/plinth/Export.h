@@ -1,0 +1,13 @@
+#pragma once
+// Marks the classes, functions and data that the shared library exports. Everything else
+// stays hidden, so a host sees exactly the documented surface.
+
+#if defined(_WIN32)
+#  if defined(PLINTH_BUILDING_LIBRARY)
+#    define PLINTH_API __declspec(dllexport)
+#  else
+#    define PLINTH_API __declspec(dllimport)
+#  endif
+#else
+#  define PLINTH_API __attribute__((visibility("default")))
+#endif

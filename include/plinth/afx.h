@@ -1,0 +1,10 @@
+#pragma once
+// The framework classes the library is built on and passes across its interface.
+
+#include <plinth/afx/Array.h>
+#include <plinth/afx/Exception.h>
+#include <plinth/afx/Map.h>
+#include <plinth/afx/Module.h>
+#include <plinth/afx/Object.h>
+#include <plinth/afx/String.h>
+#include <plinth/afx/WinApp.h>

@@ -1,0 +1,48 @@
+#pragma once
+// The application object and the load sequence of a library module.
+
+#include <plinth/afx/Module.h>
+#include <plinth/afx/Object.h>
+#include <plinth/win32.h>
+
+class PLINTH_API CWinApp : public CObject {
+public:
+  explicit CWinApp(LPCTSTR appName = nullptr);
+  ~CWinApp() override;
+
+  virtual BOOL InitInstance();
+  virtual int ExitInstance();
+
+  LPCTSTR m_pszAppName;
+};
+
+// The most recently constructed application object still alive, or null.
+PLINTH_API CWinApp* AfxGetApp() noexcept;
+
+// Starts Windows Sockets (version 1.1); fills data when given. TRUE on success.
+PLINTH_API BOOL AfxSocketInit(WSADATA* data = nullptr);
+
+// Shows a message box with the text, or with string resource id of the current module.
+PLINTH_API int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
+PLINTH_API int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = (UINT)-1);
+
+// Runs a library module's load sequence. Define one, as the last static object of the module,
+// after every other static object: its constructor runs when the module attaches (the static
+// objects before it already built), makes the module current, calls the application's
+// InitInstance and, when that succeeds, puts the module's resources on the chain. When it
+// fails, ExitInstance runs and the load is refused: a POSIX shared object cannot decline to
+// load once its constructors run, so the process ends with exit status 1, as a Windows process
+// does when a DLL it was linked with fails to initialise. Its destructor, at detach, runs
+// ExitInstance and leaves the chain before the earlier static objects are destroyed.
+class PLINTH_API CModuleLoad {
+public:
+  CModuleLoad(CAfxModule& module, CWinApp& app);
+  ~CModuleLoad();
+  CModuleLoad(const CModuleLoad&) = delete;
+  CModuleLoad& operator=(const CModuleLoad&) = delete;
+
+private:
+  CAfxModule& m_module;
+  CWinApp& m_app;
+  bool m_attached;
+};
