@@ -1,0 +1,194 @@
+#!/usr/bin/env bash
+# Runs the built plinth host on real inputs and checks its output bytes and exit status.
+# Usage: plinth_cli_test.sh PLINTH GROUP   (GROUP: replace, search, files, errors, progress)
+set -uo pipefail
+
+PLINTH=$(realpath "$1")
+GROUP=$2
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK" || exit 2
+export LC_ALL=C
+# A sanitizer report must not pass for "nothing found" (exit status 1).
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86"
+
+passed=0
+failed=0
+fail() {
+  echo "FAIL: $1"
+  failed=$((failed + 1))
+}
+
+# expect NAME COMMAND...: a pass when COMMAND succeeds.
+expect() {
+  local name=$1
+  shift
+  if "$@"; then passed=$((passed + 1)); else fail "$name"; fi
+}
+
+# check NAME STATUS EXPECTED STDIN ARGS...: EXPECTED and STDIN are printf formats, so inputs
+# and outputs may hold any byte.
+check() {
+  local name=$1 status=$2 expected=$3 input=$4
+  shift 4
+  printf "$input" | "$PLINTH" "$@" >actual 2>stderr
+  local got=$?
+  if [[ $got != "$status" ]]; then
+    fail "$name: exit status $got, expected $status ($(head -c 300 stderr))"
+  elif ! cmp -s actual <(printf "$expected"); then
+    fail "$name: output $(od -An -c actual | head -3), expected '$expected'"
+  else
+    passed=$((passed + 1))
+  fi
+}
+
+# check_stderr NAME STATUS PATTERN ARGS...: the message must contain PATTERN (fixed text).
+check_stderr() {
+  local name=$1 status=$2 pattern=$3
+  shift 3
+  "$PLINTH" "$@" </dev/null >actual 2>stderr
+  local got=$?
+  if [[ $got != "$status" ]]; then
+    fail "$name: exit status $got, expected $status"
+  elif ! grep -qF -- "$pattern" stderr; then
+    fail "$name: stderr '$(cat stderr)' lacks '$pattern'"
+  else
+    passed=$((passed + 1))
+  fi
+}
+
+# Text long enough to be cut into several pieces, one long line among short ones.
+make_big_input() {
+  for i in $(seq 1 20000); do echo "foo $i: Foo bar foo BAR foofoo"; done
+  head -c 200000 /dev/zero | tr '\0' 'f'
+  echo
+  for i in $(seq 1 5000); do echo "tail $i foo"; done
+}
+
+case $GROUP in
+replace)
+  check "all, replacement not searched again" 0 'aaXaa' 'aXa' text replace -r a aa
+  check "first only" 0 'aaXa' 'aXa' text replace --first -r a aa
+  check "ignore case" 0 'xxx' 'abAbaB' text replace -i -r AB x
+  check "ignore case, first only" 0 'xAbaB' 'abAbaB' text replace -i --first -r AB x
+  check "pairs in listed order, not longest" 0 '1c1' 'abcab' text replace -r ab 1 -r abc 2
+  check "pairs in one pass (swap)" 0 'b a' 'a b' text replace -r a b -r b a
+  check "nothing replaced passes text through" 1 'hello\n' 'hello\n' text replace -r xyz q
+  check "empty replacement deletes" 0 'hll\n' 'hello\n' text replace -r e '' -r o ''
+  check "NUL bytes kept, both sides searched" 0 'X\0X\0\0yX' 'ab\0ab\0\0yab' text replace -r ab X
+  check "escapes match across a line break" 0 'a-b\nc' 'a\nb\nc' text replace -e -r 'a\nb' 'a-b'
+  check "escapes in replacement" 0 'a\tb' 'a b' text replace -e -r ' ' '\t'
+  check "hex escape" 0 'A' '\001' text replace -e -r '\x01' A
+  check "explicit - is standard input" 0 'y' 'x' text replace -r x y -
+  check "empty input" 1 '' '' text replace -r x y
+
+  # Long inputs go through in pieces; the result must match a whole-text replacement.
+  make_big_input >big.txt
+  "$PLINTH" text replace -r foo qux big.txt >ours.txt
+  sed 's/foo/qux/g' big.txt >theirs.txt
+  expect "big input replace" cmp -s ours.txt theirs.txt
+  "$PLINTH" text replace -e -r 'foo\nfoo' '#' big.txt >ours.txt
+  sed -z 's/foo\nfoo/#/g' big.txt >theirs.txt
+  expect "big input, line feed" cmp -s ours.txt theirs.txt
+  "$PLINTH" text replace -c -r foo qux big.txt 2>count.txt >/dev/null
+  expected_count=$(grep -o foo big.txt | wc -l)
+  expect "big input count: $(cat count.txt), expected $expected_count" \
+    grep -qF "$expected_count replacements in 'big.txt'" count.txt
+  ;;
+
+search)
+  check "first occurrence" 0 '4\n' 'hello world' text find o
+  check "all, without overlaps" 0 '0\n2\n' 'aaaaa' text find -a aa
+  check "ignore case" 0 '2\n' 'xxAxa' text find -i a
+  check "all, ignore case" 0 '0\n3\n' 'aAbAA' text find -a -i aa
+  check "start skips earlier ones" 0 '2\n' 'abab' text find -s 1 ab
+  check "start at the match" 0 '2\n' 'abab' text find -s 2 ab
+  check "start past the end" 1 '' 'abab' text find -s 9 ab
+  check "not found" 1 '' 'abc' text find x
+  check "offsets count NUL bytes" 0 '0\n3\n' 'a\0\0ab' text find -a a
+  check "escaped line feed" 0 '1\n' 'a\nb' text find -e '\nb'
+  check "rfind last" 0 '3\n' 'abxab' text rfind ab
+  check "rfind at or before start" 0 '0\n' 'abxab' text rfind -s 2 ab
+  check "rfind match may run past start" 0 '1\n' 'abc' text rfind -s 1 bc
+  check "rfind ignore case" 0 '0\n' 'ab' text rfind -i AB
+  check "rfind across NUL" 0 '0\n' 'ab\0x' text rfind ab
+  check "rfind start on a NUL" 0 '3\n' 'x\0\0ab\0ab' text rfind -s 5 ab
+  check "rfind not found" 1 '' 'abc' text rfind -s 0 bc
+
+  make_big_input >big.txt
+  "$PLINTH" text find -a foo big.txt >ours.txt
+  grep -bo foo big.txt | cut -d: -f1 >theirs.txt
+  expect "big input find -a" cmp -s ours.txt theirs.txt
+  "$PLINTH" text find -a -i FOO big.txt >ours.txt
+  grep -boi foo big.txt | cut -d: -f1 >theirs.txt
+  expect "big input find -a -i" cmp -s ours.txt theirs.txt
+  grep -bo foo big.txt | cut -d: -f1 | tail -1 >theirs.txt
+  "$PLINTH" text rfind foo big.txt >ours.txt
+  expect "big input rfind" cmp -s ours.txt theirs.txt
+  ;;
+
+files)
+  printf 'one fish\n' >a.txt
+  printf 'two fish\n' >b.txt
+  check "several inputs concatenated" 0 'one cat\ntwo cat\n' '' text replace -r fish cat a.txt b.txt
+  check "several inputs prefixed" 0 'a.txt:4\nb.txt:4\n-:0\n' 'fish' text find fish a.txt b.txt -
+  cp a.txt in_place.txt
+  chmod 640 in_place.txt
+  check "in place writes nothing to stdout" 0 '' '' text replace --in-place -r one 1 in_place.txt
+  expect "in place: content and mode kept" \
+    test "$(cat in_place.txt) $(stat -c %a in_place.txt)" = "1 fish 640"
+  inode=$(stat -c %i in_place.txt)
+  check "in place, nothing to do" 1 '' '' text replace --in-place -r absent x in_place.txt
+  expect "unchanged file was rewritten" test "$(stat -c %i in_place.txt)" = "$inode"
+  cp a.txt same.txt
+  check "output may name the input" 0 '' '' text replace -r fish cod -o same.txt same.txt
+  expect "-o onto input" test "$(cat same.txt)" = "one cod"
+  check "a missing input does not stop the others" 2 'two cat\n' '' \
+    text replace -r fish cat missing.txt b.txt
+  check "a failed run leaves the named output alone" 2 '' '' \
+    text replace -r fish cat -o same.txt b.txt missing.txt
+  expect "-o after failure" test "$(cat same.txt)" = "one cod"
+  expect "temporary file left: $(ls)" test -z "$(ls | grep plinth-)"
+  ;;
+
+errors)
+  check_stderr "missing file" 2 "cannot read 'missing.txt': No such file or directory" \
+    text find x missing.txt
+  check_stderr "folder as input" 2 "cannot read '.': Is a directory" text replace -r a b .
+  check_stderr "unwritable output" 2 "cannot write 'no/such/dir/out'" \
+    text replace -r a b -o no/such/dir/out -
+  check_stderr "unknown option" 2 "Run 'plinth text replace --help' for usage" \
+    text replace --bogus -r a b
+  check_stderr "pair needs two texts" 2 "--replace" text replace -r a
+  check_stderr "no subcommand" 2 "Run 'plinth text --help'" text
+  check_stderr "empty text" 2 "FIND is empty" text find ''
+  check_stderr "NUL cannot be searched" 2 "NUL" text find -e 'a\x00'
+  check_stderr "unknown escape" 2 "unknown escape" text find -e '\q'
+  check_stderr "in place on stdin" 2 "--in-place cannot rewrite standard input" \
+    text replace --in-place -r a b
+  check_stderr "ignore case with pairs" 2 "single -r pair" text replace -i -r a b -r c d
+  check_stderr "in place and output" 2 "excludes" text replace --in-place -o x -r a b f
+  check_stderr "negative start" 2 "--start" text find -s -1 a
+  "$PLINTH" text replace --help >help.txt
+  expect "replace --help lists --ignore-case" grep -q -- "--ignore-case" help.txt
+  ;;
+
+progress)
+  # Progress shows only on a terminal, and never mixes into the output.
+  head -c 12000000 /dev/zero | tr '\0' 'a' | fold -w 100 >large.txt
+  "$PLINTH" text replace -r aa b large.txt >plain.txt 2>plain.err
+  script -qec "'$PLINTH' text replace -r aa b large.txt >tty.txt" /dev/null </dev/null >typescript
+  expect "no progress when stderr is not a terminal" test ! -s plain.err
+  expect "progress on a terminal" grep -q '100%' typescript
+  expect "progress leaves the output alone" cmp -s plain.txt tty.txt
+  ;;
+
+*)
+  echo "unknown group $GROUP"
+  exit 2
+  ;;
+esac
+
+echo "$passed passed, $failed failed"
+[[ $failed == 0 ]]

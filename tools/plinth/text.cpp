@@ -1,0 +1,410 @@
+// plinth text …: searching and replacing in files with CKaString.
+//
+// Inputs are bytes, not lines: a file may hold any byte, NUL included. CKaString's searches
+// stop at a NUL, so an input is cut into NUL-free pieces and each piece is worked on its own;
+// the NUL bytes are copied through untouched. No search text can hold a NUL, so no match is
+// lost at a cut. When no search text holds a line feed either, pieces are also cut after line
+// feeds, at about kPieceSize bytes: a match still cannot straddle a cut, the results are the
+// same as for the whole text, and each edit then moves only the rest of its piece instead of
+// the rest of the file.
+
+#include <plinth/KaString.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "Tool.h"
+
+namespace plinth_tool {
+namespace {
+
+constexpr std::size_t kPieceSize = 64 * 1024;
+
+struct Piece {
+  std::size_t offset;
+  std::size_t length;
+};
+
+std::vector<Piece> SplitPieces(const std::string& data, bool atLineEnds, const std::string& name) {
+  std::vector<Piece> pieces;
+  std::size_t pos = 0;
+  const std::size_t size = data.size();
+  while (pos < size) {
+    if (data[pos] == '\0') {
+      ++pos;
+      continue;
+    }
+    std::size_t segmentEnd = data.find('\0', pos);
+    if (segmentEnd == std::string::npos) segmentEnd = size;
+    while (pos < segmentEnd) {
+      std::size_t end = segmentEnd;
+      if (atLineEnds && segmentEnd - pos > kPieceSize) {
+        // The last line end within the piece size, else the first one after it.
+        std::size_t cut = data.rfind('\n', pos + kPieceSize - 1);
+        if (cut == std::string::npos || cut < pos) cut = data.find('\n', pos + kPieceSize);
+        if (cut != std::string::npos && cut < segmentEnd) end = cut + 1;
+      }
+      if (end - pos > static_cast<std::size_t>(INT_MAX / 2))
+        throw ToolError(DisplayName(name) + " holds a run of " + std::to_string(end - pos) +
+                        " bytes without a line break or NUL, too long to work on in one piece; "
+                        "split the file first");
+      pieces.push_back({pos, end - pos});
+      pos = end;
+    }
+  }
+  return pieces;
+}
+
+bool HasLineFeed(const std::string& text) { return text.find('\n') != std::string::npos; }
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// \\ \n \r \t and \xHH, so that line breaks and other bytes can be given on a command line.
+std::string DecodeEscapes(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      out += text[i];
+      continue;
+    }
+    char kind = i + 1 < text.size() ? text[i + 1] : '\0';
+    switch (kind) {
+      case '\\':
+        out += '\\';
+        ++i;
+        break;
+      case 'n':
+        out += '\n';
+        ++i;
+        break;
+      case 'r':
+        out += '\r';
+        ++i;
+        break;
+      case 't':
+        out += '\t';
+        ++i;
+        break;
+      case 'x': {
+        int high = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+        int low = i + 3 < text.size() ? HexDigit(text[i + 3]) : -1;
+        if (high < 0 || low < 0)
+          throw ToolError("bad escape in '" + text + "': \\x needs two hexadecimal digits");
+        out += static_cast<char>(high * 16 + low);
+        i += 3;
+        break;
+      }
+      default:
+        throw ToolError("unknown escape in '" + text +
+                        "'; use \\\\ \\n \\r \\t or \\xHH, or drop --escapes");
+    }
+  }
+  return out;
+}
+
+// Command-line text as the library will see it: CKaString takes C strings, so a NUL would
+// silently cut the text short.
+std::string CommandText(const std::string& raw, bool escapes, const char* what, bool mayBeEmpty) {
+  std::string text = escapes ? DecodeEscapes(raw) : raw;
+  if (text.find('\0') != std::string::npos)
+    throw ToolError(std::string(what) + " '" + raw + "' holds a NUL byte, which cannot be " +
+                    "searched for or inserted; leave it out");
+  if (!mayBeEmpty && text.empty())
+    throw ToolError(std::string(what) + " is empty; give the text to look for");
+  return text;
+}
+
+std::vector<std::string> InputsOrStdin(const std::vector<std::string>& files) {
+  if (files.empty()) return {"-"};
+  return files;
+}
+
+// Folds the results of several inputs: any error wins, then any success.
+struct Outcome {
+  bool failed = false;
+  bool found = false;
+  int Code() const { return failed ? kExitError : found ? kExitOk : kExitNothingFound; }
+};
+
+// --- replace -------------------------------------------------------------------------------
+
+struct ReplaceOptions {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  bool ignoreCase = false;
+  bool firstOnly = false;
+  bool inPlace = false;
+  bool escapes = false;
+  bool count = false;
+  std::string output;
+  std::vector<std::string> files;
+};
+
+// Writes data with the replacements made to out; returns the number of replacements.
+long long ReplaceIn(const std::string& data, const ReplaceOptions& options,
+                    const std::vector<std::pair<std::string, std::string>>& pairs,
+                    const std::string& name, Output& out) {
+  const bool atLineEnds = std::none_of(pairs.begin(), pairs.end(),
+                                       [](const auto& pair) { return HasLineFeed(pair.first); });
+  const std::vector<Piece> pieces = SplitPieces(data, atLineEnds, name);
+
+  // Several pairs go through FindReplaceArray in one pass, so that one pair's replacement is
+  // never rewritten by a later pair.
+  CStringArray finds;
+  CStringArray replacements;
+  for (const auto& pair : pairs) {
+    finds.Add(CString(pair.first.c_str()));
+    replacements.Add(CString(pair.second.c_str()));
+  }
+
+  Progress progress("replacing in " + DisplayName(name), data.size());
+  std::size_t copied = 0;
+  long long count = 0;
+  for (const Piece& piece : pieces) {
+    if (options.firstOnly && count > 0) break;
+    out.Write(data.data() + copied, piece.offset - copied);
+    CKaString text(data.data() + piece.offset, static_cast<int>(piece.length));
+    const char* find = pairs.front().first.c_str();
+    const char* replacement = pairs.front().second.c_str();
+    if (pairs.size() > 1)
+      count += text.FindReplaceArray(finds, replacements);
+    else if (options.ignoreCase)
+      count += text.FindReplaceNoCase(find, replacement, !options.firstOnly);
+    else
+      count += text.FindReplace(find, replacement, !options.firstOnly);
+    out.Write(text.GetString(), static_cast<std::size_t>(text.GetLength()));
+    copied = piece.offset + piece.length;
+    progress.Update(copied);
+  }
+  out.Write(data.data() + copied, data.size() - copied);
+  return count;
+}
+
+int RunReplace(const ReplaceOptions& options) {
+  if (options.pairs.size() > 1 && (options.ignoreCase || options.firstOnly))
+    throw ToolError(
+        "--ignore-case and --first work with a single -r pair; run one replace per pair");
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (const auto& pair : options.pairs)
+    pairs.emplace_back(CommandText(pair.first, options.escapes, "FIND", false),
+                       CommandText(pair.second, options.escapes, "REPLACEMENT", true));
+
+  const std::vector<std::string> inputs = InputsOrStdin(options.files);
+  if (options.inPlace && std::find(inputs.begin(), inputs.end(), "-") != inputs.end())
+    throw ToolError(
+        "--in-place cannot rewrite standard input; give file names, or drop "
+        "--in-place to write to standard output");
+
+  Outcome outcome;
+  std::optional<Output> shared;
+  if (!options.inPlace) shared.emplace(options.output.empty() ? "-" : options.output);
+  for (const std::string& name : inputs) {
+    try {
+      const std::string data = ReadInput(name);
+      long long count = 0;
+      if (options.inPlace) {
+        Output out(name);
+        count = ReplaceIn(data, options, pairs, name, out);
+        // An untouched file keeps its time stamps and links.
+        if (count > 0) out.Commit();
+      } else {
+        count = ReplaceIn(data, options, pairs, name, *shared);
+      }
+      if (options.count)
+        std::fprintf(stderr, "plinth: %lld replacement%s in %s\n", count, count == 1 ? "" : "s",
+                     DisplayName(name).c_str());
+      outcome.found = outcome.found || count > 0;
+    } catch (const ToolError& error) {
+      Complain(error.what());
+      outcome.failed = true;
+    }
+  }
+  // A named output is put in place only when every input was read: a partial result would
+  // look like a complete one.
+  if (shared && !(outcome.failed && !options.output.empty())) shared->Commit();
+  return outcome.Code();
+}
+
+// --- find and rfind ------------------------------------------------------------------------
+
+struct SearchOptions {
+  std::string needle;
+  bool ignoreCase = false;
+  bool all = false;
+  bool escapes = false;
+  long long start = -1;  // -1: from the beginning (find) or the end (rfind)
+  std::vector<std::string> files;
+};
+
+std::vector<std::size_t> FindIn(const std::string& data, const std::string& needle,
+                                const SearchOptions& options, const std::string& name) {
+  std::vector<std::size_t> found;
+  const std::size_t start = options.start < 0 ? 0 : static_cast<std::size_t>(options.start);
+  Progress progress("searching " + DisplayName(name), data.size());
+  for (const Piece& piece : SplitPieces(data, !HasLineFeed(needle), name)) {
+    const std::size_t end = piece.offset + piece.length;
+    if (end <= start) continue;
+    int from = start > piece.offset ? static_cast<int>(start - piece.offset) : 0;
+    CKaString text(data.data() + piece.offset, static_cast<int>(piece.length));
+    // FindNoCase lowers a copy of the whole text on every call. To list every occurrence, do
+    // what it does once per piece and search the lowered copy: the same positions, in linear
+    // instead of quadratic time.
+    const bool lowerOnce = options.ignoreCase && options.all;
+    CKaString loweredNeedle(needle.c_str());
+    if (lowerOnce) {
+      text.MakeLower();
+      loweredNeedle.MakeLower();
+    }
+    for (;;) {
+      int at = lowerOnce            ? text.Find(loweredNeedle, from)
+               : options.ignoreCase ? text.FindNoCase(needle.c_str(), from)
+                                    : text.Find(needle.c_str(), from);
+      if (at < 0) break;
+      found.push_back(piece.offset + static_cast<std::size_t>(at));
+      if (!options.all) return found;
+      // Occurrences do not overlap: these are the places a replace would change.
+      from = at + static_cast<int>(needle.size());
+    }
+    progress.Update(end);
+  }
+  return found;
+}
+
+std::optional<std::size_t> ReverseFindIn(const std::string& data, const std::string& needle,
+                                         const SearchOptions& options, const std::string& name) {
+  const std::vector<Piece> pieces = SplitPieces(data, !HasLineFeed(needle), name);
+  Progress progress("searching " + DisplayName(name), data.size());
+  for (std::size_t i = pieces.size(); i-- > 0;) {
+    const Piece& piece = pieces[i];
+    const std::size_t end = piece.offset + piece.length;
+    progress.Update(data.size() - piece.offset);
+    int from = -1;
+    if (options.start >= 0) {
+      const auto start = static_cast<std::size_t>(options.start);
+      if (piece.offset > start) continue;
+      if (start < end) from = static_cast<int>(start - piece.offset);
+    }
+    CKaString text(data.data() + piece.offset, static_cast<int>(piece.length));
+    int at = options.ignoreCase ? text.ReverseFindNoCase(needle.c_str(), from)
+                                : text.ReverseFind(needle.c_str(), from);
+    if (at >= 0) return piece.offset + static_cast<std::size_t>(at);
+  }
+  return std::nullopt;
+}
+
+int RunSearch(const SearchOptions& options, bool reverse) {
+  const std::string needle = CommandText(options.needle, options.escapes, "FIND", false);
+  const std::vector<std::string> inputs = InputsOrStdin(options.files);
+  const bool prefix = inputs.size() > 1;
+  Outcome outcome;
+  Output out("-");
+  for (const std::string& name : inputs) {
+    try {
+      const std::string data = ReadInput(name);
+      std::vector<std::size_t> offsets;
+      if (reverse) {
+        if (auto at = ReverseFindIn(data, needle, options, name)) offsets.push_back(*at);
+      } else {
+        offsets = FindIn(data, needle, options, name);
+      }
+      for (std::size_t offset : offsets)
+        out.Write((prefix ? name + ":" : std::string()) + std::to_string(offset) + "\n");
+      out.Commit();
+      outcome.found = outcome.found || !offsets.empty();
+    } catch (const ToolError& error) {
+      Complain(error.what());
+      outcome.failed = true;
+    }
+  }
+  return outcome.Code();
+}
+
+void AddSearchOptions(CLI::App* command, SearchOptions& options) {
+  command->add_option("FIND", options.needle, "Text to look for (bytes, matched exactly)")
+      ->required()
+      ->type_name("");
+  command
+      ->add_option("FILE", options.files,
+                   "Files to search; '-' or none reads standard input. With several files "
+                   "each offset is printed as FILE:OFFSET")
+      ->type_name("");
+  command->add_flag("-i,--ignore-case", options.ignoreCase, "Match letters in either case");
+  command->add_flag("-e,--escapes", options.escapes,
+                    "Read \\n \\r \\t \\\\ and \\xHH in FIND as the bytes they stand for");
+}
+
+}  // namespace
+
+void AddTextCommands(CLI::App& app, int& exitCode) {
+  CLI::App* text = app.add_subcommand("text", "Search and replace text in files or standard input");
+  text->require_subcommand(1);
+
+  auto replace = std::make_shared<ReplaceOptions>();
+  CLI::App* replaceCommand = text->add_subcommand(
+      "replace", "Replace text in files or standard input; the result goes to standard output");
+  replaceCommand->footer(
+      "Example: plinth text replace -r colour color -r Colour Color notes.txt\n"
+      "Exit status: 0 replaced, 1 nothing to replace, 2 usage or I/O error.");
+  replaceCommand
+      ->add_option("-r,--replace", replace->pairs,
+                   "FIND REPLACEMENT: replace FIND by REPLACEMENT; repeat for several pairs, "
+                   "which are applied together in one left-to-right pass (the first listed "
+                   "pair that matches at a position wins)")
+      ->required()
+      ->allow_extra_args(false)
+      ->type_name("FIND REPLACEMENT");
+  replaceCommand
+      ->add_option("FILE", replace->files, "Files to read; '-' or none reads standard input")
+      ->type_name("");
+  replaceCommand->add_flag("-i,--ignore-case", replace->ignoreCase,
+                           "Match FIND in either case (one pair only)");
+  replaceCommand->add_flag("--first", replace->firstOnly,
+                           "Replace only the first occurrence in each input (one pair only); "
+                           "the default replaces all");
+  replaceCommand->add_flag("-e,--escapes", replace->escapes,
+                           "Read \\n \\r \\t \\\\ and \\xHH in FIND and REPLACEMENT as bytes");
+  replaceCommand->add_flag("-c,--count", replace->count,
+                           "Report the number of replacements per input on standard error");
+  CLI::Option* inPlace =
+      replaceCommand->add_flag("--in-place", replace->inPlace,
+                               "Rewrite each file in place (left untouched when nothing "
+                               "is replaced)");
+  replaceCommand->add_option("-o,--output", replace->output, "Write the result to FILE")
+      ->type_name("FILE")
+      ->excludes(inPlace);
+  replaceCommand->callback([replace, &exitCode] { exitCode = RunReplace(*replace); });
+
+  auto find = std::make_shared<SearchOptions>();
+  CLI::App* findCommand = text->add_subcommand(
+      "find", "Print the byte offset of the first occurrence of FIND (every one with --all)");
+  findCommand->footer("Exit status: 0 found, 1 not found, 2 usage or I/O error.");
+  AddSearchOptions(findCommand, *find);
+  findCommand->add_flag("-a,--all", find->all,
+                        "Print every occurrence; occurrences do not overlap");
+  findCommand->add_option("-s,--start", find->start, "Look only at offsets N and after")
+      ->type_name("N")
+      ->check(CLI::NonNegativeNumber);
+  findCommand->callback([find, &exitCode] { exitCode = RunSearch(*find, false); });
+
+  auto rfind = std::make_shared<SearchOptions>();
+  CLI::App* rfindCommand = text->add_subcommand(
+      "rfind", "Print the byte offset of the last occurrence of FIND (at or before --start)");
+  rfindCommand->footer("Exit status: 0 found, 1 not found, 2 usage or I/O error.");
+  AddSearchOptions(rfindCommand, *rfind);
+  rfindCommand
+      ->add_option("-s,--start", rfind->start,
+                   "Latest offset an occurrence may begin at (it may run past it)")
+      ->type_name("N")
+      ->check(CLI::NonNegativeNumber);
+  rfindCommand->callback([rfind, &exitCode] { exitCode = RunSearch(*rfind, true); });
+}
+
+}  // namespace plinth_tool
