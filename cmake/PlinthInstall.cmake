@@ -19,5 +19,9 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/PlinthConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/PlinthConfigVersion.cmake
         DESTINATION ${PLINTH_CMAKE_DIR})
 
+# A prefix relative to the .pc file keeps the install tree relocatable (staged installs,
+# packages unpacked elsewhere) without pkg-config's --define-prefix.
+file(RELATIVE_PATH PLINTH_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" PLINTH_PC_TO_PREFIX "${PLINTH_PC_TO_PREFIX}")
 configure_file(cmake/plinth.pc.in ${CMAKE_CURRENT_BINARY_DIR}/plinth.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/plinth.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

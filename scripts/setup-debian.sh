@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what building, testing, benchmarking and fuzzing Plinth need on Debian 12, as root.
+# Packages already present are left alone, and the package lists are fetched only when
+# something is missing, so a second run is quick and needs no network.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config        # build
+  clang libclang-rt-dev llvm              # sanitizer and fuzzing builds, symbolized reports
+  libgtest-dev libbenchmark-dev           # tests and benchmarks
+  libcli11-dev                            # the plinth command-line host
+  libsqlite3-dev                          # the registry store
+  libcap-dev                              # privileges as Linux capabilities
+  util-linux bsdutils                     # setpriv for CI, script for the host's terminal tests
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "setup-debian: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+if [[ $(id -u) != 0 ]]; then
+  echo "setup-debian: missing ${missing[*]}; run this script as root to install them" >&2
+  exit 1
+fi
+echo "setup-debian: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
