@@ -182,7 +182,10 @@ struct FindList {
 // Words of the text by falling frequency, with a three-letter piece of a long word in every
 // fourth place, so that entries share prefixes and sit inside one another as real lists do.
 // Replacements cycle through the same length, deletion, longer and shorter.
-FindList MakeFindList(const std::string& base, size_t count) {
+// With decoys, only the first ten entries are real; the others are words with a "q" in front,
+// which share the real entries' structure but almost never occur. Every count then replaces
+// the same text, and the cost per byte shows the scan alone, not the growing number of hits.
+FindList MakeFindList(const std::string& base, size_t count, bool decoys) {
   std::map<std::string, size_t> frequency;
   std::string word;
   for (char ch : base + " ") {
@@ -217,6 +220,8 @@ FindList MakeFindList(const std::string& base, size_t count) {
       if (!taken.count(candidate)) find = candidate;
     }
     if (find.empty()) break;  // the text has fewer distinct words than asked for
+    if (decoys && list.finds.size() >= 10) find = "q" + find;
+    if (taken.count(find)) continue;
     taken.insert(find);
     std::string replacement;
     switch (list.finds.size() % 4) {
@@ -242,6 +247,11 @@ FindList MakeFindList(const std::string& base, size_t count) {
 }
 
 std::map<size_t, FindList>& FindLists() {
+  static std::map<size_t, FindList> lists;
+  return lists;
+}
+
+std::map<size_t, FindList>& DecoyLists() {
   static std::map<size_t, FindList> lists;
   return lists;
 }
@@ -315,8 +325,8 @@ void RebuildFindReplace(benchmark::State& state, const Pair& pair, size_t mib) {
   Finish(state, source.size(), count);
 }
 
-void LibraryFindReplaceArray(benchmark::State& state, size_t finds, size_t mib) {
-  FindList& list = FindLists().at(finds);
+void LibraryFindReplaceArray(benchmark::State& state, size_t finds, size_t mib, bool decoys) {
+  FindList& list = (decoys ? DecoyLists() : FindLists()).at(finds);
   const CKaString& source = TheCorpus().Library(mib);
   CKaString work;
   int count = 0;
@@ -376,12 +386,14 @@ bool CheckAgreement() {
     StrcasestrRebuild(text, pair.find, pair.replacement, rebuilt);
     ok &= Agree(("FindReplaceNoCase " + std::string(pair.name)).c_str(), ToStd(noCase), rebuilt);
   }
-  for (auto& [count, list] : FindLists()) {
-    CKaString library(libraryText);
-    library.FindReplaceArray(list.libraryFinds, list.libraryReplacements);
-    std::string naive;
-    NaiveTryEach(text, list.finds, list.replacements, naive);
-    ok &= Agree(("FindReplaceArray " + std::to_string(count)).c_str(), ToStd(library), naive);
+  for (auto* lists : {&FindLists(), &DecoyLists()}) {
+    for (auto& [count, list] : *lists) {
+      CKaString library(libraryText);
+      library.FindReplaceArray(list.libraryFinds, list.libraryReplacements);
+      std::string naive;
+      NaiveTryEach(text, list.finds, list.replacements, naive);
+      ok &= Agree(("FindReplaceArray " + std::to_string(count)).c_str(), ToStd(library), naive);
+    }
   }
   return ok;
 }
@@ -422,7 +434,10 @@ void RegisterAll() {
     const size_t count = entry.first;
     benchmark::RegisterBenchmark(
         ("FindReplaceArray/library/" + std::to_string(count) + "finds/16MB").c_str(),
-        LibraryFindReplaceArray, count, size_t{16});
+        LibraryFindReplaceArray, count, size_t{16}, false);
+    benchmark::RegisterBenchmark(
+        ("FindReplaceArray/library_decoys/" + std::to_string(count) + "finds/16MB").c_str(),
+        LibraryFindReplaceArray, count, size_t{16}, true);
     // Trying every entry at every byte costs in proportion to the list: 1MB is enough to show it.
     benchmark::RegisterBenchmark(
         ("FindReplaceArray/naive_try_each/" + std::to_string(count) + "finds/1MB").c_str(),
@@ -457,7 +472,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   for (size_t count : {size_t{10}, size_t{100}, size_t{1000}}) {
-    FindList list = MakeFindList(corpus.base, count);
+    FindList list = MakeFindList(corpus.base, count, false);
     if (list.finds.size() < count) {
       std::fprintf(stderr,
                    "plinth_bench_kastring: the text in %s has fewer than %zu distinct words\n",
@@ -465,6 +480,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     FindLists().emplace(count, std::move(list));
+    DecoyLists().emplace(count, MakeFindList(corpus.base, count, true));
   }
   if (!CheckAgreement()) return 1;
 

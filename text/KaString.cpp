@@ -61,6 +61,16 @@ struct Piece {
   size_t length;
 };
 
+// Copies n bytes to out, which lies before in or apart from it. Dense matches leave gaps of a
+// few bytes, where a library call costs more than the copy.
+inline void CopyForward(char* out, const char* in, size_t n) {
+  if (n > 16) {
+    std::memmove(out, in, n);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i) out[i] = in[i];
+}
+
 // Applies the pieces (in order, not overlapping) to s; bytes outside them, NULs included, stay.
 // When no piece makes the text run ahead of the bytes still to be read, the text is edited in
 // its own buffer, which spares a second buffer of the whole size; otherwise it is built once in
@@ -80,9 +90,9 @@ void ApplyPieces(CString& s, const std::vector<Match>& matches, Describe describ
     size_t copied = 0;
     for (const Match& match : matches) {
       const Piece piece = describe(match);
-      std::memmove(out, in + copied, piece.position - copied);
+      CopyForward(out, in + copied, piece.position - copied);
       out += piece.position - copied;
-      if (piece.length) std::memcpy(out, piece.bytes, piece.length);
+      CopyForward(out, piece.bytes, piece.length);
       out += piece.length;
       copied = piece.position + piece.removed;
     }
@@ -276,7 +286,14 @@ int CKaString::FindReplaceArray(CStringArray& finds, CStringArray& replacements)
 
     const unsigned char* text = Bytes(GetString());
     const size_t length = static_cast<size_t>(GetLength());
-    const INT_PTR replacementCount = replacements.GetSize();
+    // Partners are looked up once per entry, not once per match.
+    const size_t replacementCount =
+        std::min(entries.size(), static_cast<size_t>(replacements.GetSize()));
+    std::vector<FirstEntryFinder::Entry> partners(replacementCount);
+    for (size_t i = 0; i < replacementCount; ++i) {
+      const CString& replacement = replacements.GetAt(static_cast<INT_PTR>(i));
+      partners[i] = {Bytes(replacement.GetString()), static_cast<size_t>(replacement.GetLength())};
+    }
     // Winners are worked out a chunk at a time, keeping the table small; a chunk is at least
     // twice the longest entry so that the overlap read again per chunk stays a small share.
     const size_t chunk = std::min(length, std::max<size_t>(size_t{1} << 15, 2 * finder.MaxLength()));
@@ -293,7 +310,7 @@ int CKaString::FindReplaceArray(CStringArray& finds, CStringArray& replacements)
       while (pos < chunkLast && winners[pos - chunkFirst] < 0) ++pos;
       if (pos == chunkLast) continue;
       const int32_t entry = winners[pos - chunkFirst];
-      if (entry >= replacementCount) {
+      if (static_cast<size_t>(entry) >= replacementCount) {
         missingReplacement = true;
         break;
       }
@@ -304,10 +321,9 @@ int CKaString::FindReplaceArray(CStringArray& finds, CStringArray& replacements)
     if (!matches.empty()) {
       // A replacement sharing this object's buffer keeps it: GetBuffer copies a shared one.
       ApplyPieces(*this, matches, [&](const Match& match) {
-        const CString& replacement = replacements.GetAt(match.entry);
-        return Piece{static_cast<size_t>(match.position),
-                     entries[static_cast<size_t>(match.entry)].length, replacement.GetString(),
-                     static_cast<size_t>(replacement.GetLength())};
+        const auto entry = static_cast<size_t>(match.entry);
+        return Piece{static_cast<size_t>(match.position), entries[entry].length,
+                     reinterpret_cast<const char*>(partners[entry].bytes), partners[entry].length};
       });
     }
   } catch (const std::bad_alloc&) {
