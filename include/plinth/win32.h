@@ -154,11 +154,13 @@ PLINTH_API int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int
 
 extern "C" {
 // Selects the multibyte code page: 0 (_MB_CP_SBCS) for single-byte, 932, 936, 949, 950 for the
-// double-byte sets, 65001 and the single-byte Windows code pages as single-byte, _MB_CP_ANSI and
-// _MB_CP_LOCALE for the code page of the process locale. Returns 0, or -1 (errno EINVAL) for a
-// code page it does not know, leaving the current one in force.
+// double-byte sets, 65001 and the single-byte Windows code pages as single-byte, _MB_CP_ANSI,
+// _MB_CP_OEM and _MB_CP_LOCALE for the code page of the process locale. Returns 0, or -1 (errno
+// EINVAL) for a code page it does not know, leaving the current one in force.
 PLINTH_API int _setmbcp(int codePage);
+// The multibyte code page in force: 0 for a single-byte one, else its number (65001 for UTF-8).
 PLINTH_API int _getmbcp(void);
+// Whether the low byte of c is a lead (trail) byte of the page in force.
 PLINTH_API int _ismbblead(unsigned int c);
 PLINTH_API int _ismbbtrail(unsigned int c);
 

@@ -166,10 +166,15 @@ extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int
     }
   }
 
+  // The default is one character of the target page: two bytes only after a lead byte of that
+  // page (Shift-JIS half-width katakana 0xA1..0xDF are characters of one byte).
   std::string fallback = "?";
   if (defaultChar != nullptr && defaultChar[0] != '\0') {
-    const bool pair = cd != reinterpret_cast<iconv_t>(-1) &&
-                      static_cast<unsigned char>(defaultChar[0]) >= 0x81 && defaultChar[1] != '\0';
+    const unsigned char first = static_cast<unsigned char>(defaultChar[0]);
+    const bool lead = codePage == 932
+                          ? (first >= 0x81 && first <= 0x9F) || (first >= 0xE0 && first <= 0xFC)
+                          : first >= 0x81 && first <= 0xFE;
+    const bool pair = cd != reinterpret_cast<iconv_t>(-1) && lead && defaultChar[1] != '\0';
     fallback.assign(defaultChar, pair ? 2 : 1);
   }
 

@@ -7,6 +7,7 @@
 // a character of its own.
 #include <plinth/win32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -91,24 +92,24 @@ struct Mb {
 };
 
 // ASCII letters always fold the same way (a Turkish locale must not turn 'I' into a dotless
-// i here); other single bytes follow the current C locale. A fold never yields a lead byte or
-// NUL, so it cannot change how the text splits into characters.
+// i here); other single bytes follow the current C locale. A fold is kept only when the new
+// byte plays the same part in the page as the old one: a Latin-1 locale would otherwise turn
+// 0xFD, which no Shift-JIS lead takes as a trail, into 0xDD, which it does, and the text would
+// split into characters differently after the fold.
+unsigned char foldByte(const Mb& mb, unsigned char c, int folded) {
+  return (folded > 0 && folded < 256 && mb.flags[folded] == mb.flags[c])
+             ? static_cast<unsigned char>(folded)
+             : c;
+}
+
 unsigned char lowerByte(const Mb& mb, unsigned char c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
-  if (mb.lead(c)) return c;
-  const int r = std::tolower(c);
-  return (r > 0 && r < 256 && !mb.lead(static_cast<unsigned char>(r)))
-             ? static_cast<unsigned char>(r)
-             : c;
+  return foldByte(mb, c, std::tolower(c));
 }
 
 unsigned char upperByte(const Mb& mb, unsigned char c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-  if (mb.lead(c)) return c;
-  const int r = std::toupper(c);
-  return (r > 0 && r < 256 && !mb.lead(static_cast<unsigned char>(r)))
-             ? static_cast<unsigned char>(r)
-             : c;
+  return foldByte(mb, c, std::toupper(c));
 }
 
 int sign(unsigned int a, unsigned int b) { return a < b ? -1 : (a > b ? 1 : 0); }
@@ -116,9 +117,8 @@ int sign(unsigned int a, unsigned int b) { return a < b ? -1 : (a > b ? 1 : 0); 
 // Compares character by character. byteLimit bounds the bytes looked at (a double-byte
 // character cut by the limit counts as the end of the text, as the C runtime does);
 // charLimit bounds the characters.
-int compare(const unsigned char* a, const unsigned char* b, size_t byteLimit, size_t charLimit,
-            bool fold) {
-  const Mb mb;
+int compare(const Mb& mb, const unsigned char* a, const unsigned char* b, size_t byteLimit,
+            size_t charLimit, bool fold) {
   while (charLimit != 0 && byteLimit != 0) {
     size_t na = mb.len(a), nb = mb.len(b);
     unsigned int ca = (na <= byteLimit) ? mb.at(a, na) : 0;
@@ -174,6 +174,54 @@ class Occurrences {
   const unsigned char* end_;
   size_t k_ = 0;
 };
+
+// The characters of a span set, so that a span costs one look-up per character of the text
+// however long the set is.
+class CharSet {
+ public:
+  CharSet(const Mb& mb, const unsigned char* set) {
+    for (const unsigned char* q = set; *q;) {
+      const size_t k = mb.len(q);
+      if (k == 1)
+        single_[*q] = true;
+      else
+        double_.push_back(static_cast<uint16_t>(mb.at(q, 2)));
+      q += k;
+    }
+    std::sort(double_.begin(), double_.end());
+  }
+  bool has(unsigned int c) const {
+    return c < 256 ? single_[c]
+                   : std::binary_search(double_.begin(), double_.end(), static_cast<uint16_t>(c));
+  }
+
+ private:
+  bool single_[256] = {};
+  std::vector<uint16_t> double_;
+};
+
+// When every byte of the set can only stand for itself, a byte-wise span ends where the
+// character-wise one does, and the C library's is the fastest there is.
+bool allStandalone(const Mb& mb, const unsigned char* set) {
+  for (const unsigned char* q = set; *q; ++q)
+    if (!mb.standalone(*q)) return false;
+  return true;
+}
+
+size_t span(const unsigned char* str, const unsigned char* set, bool inSet) {
+  const Mb mb;
+  const char* s = reinterpret_cast<const char*>(str);
+  const char* cs = reinterpret_cast<const char*>(set);
+  if (!mb.dbcs || allStandalone(mb, set)) return inSet ? std::strspn(s, cs) : std::strcspn(s, cs);
+  const CharSet members(mb, set);
+  const unsigned char* p = str;
+  while (*p) {
+    const size_t n = mb.len(p);
+    if (members.has(mb.at(p, n)) != inSet) break;
+    p += n;
+  }
+  return static_cast<size_t>(p - str);
+}
 
 bool knownSingleBytePage(int cp) {
   switch (cp) {
@@ -260,15 +308,18 @@ extern "C" int _setmbcp(int codePage) {
   return 0;
 }
 
-extern "C" int _getmbcp(void) { return g_state.load(std::memory_order_acquire).codePage; }
-
-extern "C" int _ismbblead(unsigned int c) {
-  return c < 256 && Mb().lead(static_cast<unsigned char>(c));
+// As the C runtime documents it: 0 while a single-byte code page is in force. UTF-8 is a
+// multibyte page even though these functions take its bytes one at a time.
+extern "C" int _getmbcp(void) {
+  const State s = g_state.load(std::memory_order_acquire);
+  return (s.page != kSingle || s.codePage == CP_UTF8) ? s.codePage : _MB_CP_SBCS;
 }
 
-extern "C" int _ismbbtrail(unsigned int c) {
-  return c < 256 && Mb().trail(static_cast<unsigned char>(c));
-}
+// Only the low byte counts, as in the C runtime: host code that passes a plain char, sign
+// extended to 0xFFFFFF81, must still find its lead bytes.
+extern "C" int _ismbblead(unsigned int c) { return Mb().lead(static_cast<unsigned char>(c)); }
+
+extern "C" int _ismbbtrail(unsigned int c) { return Mb().trail(static_cast<unsigned char>(c)); }
 
 extern "C" unsigned char* _mbsinc(const unsigned char* p) {
   const Mb mb;
@@ -350,65 +401,27 @@ extern "C" int _mbsnbcmp(const unsigned char* a, const unsigned char* b, size_t 
   const Mb mb;
   if (!mb.dbcs)
     return std::strncmp(reinterpret_cast<const char*>(a), reinterpret_cast<const char*>(b), count);
-  return compare(a, b, count, SIZE_MAX, false);
+  return compare(mb, a, b, count, SIZE_MAX, false);
 }
 
 extern "C" int _mbsnbicmp(const unsigned char* a, const unsigned char* b, size_t count) {
-  return compare(a, b, count, SIZE_MAX, true);
+  return compare(Mb(), a, b, count, SIZE_MAX, true);
 }
 
 extern "C" int _mbsnicmp(const unsigned char* a, const unsigned char* b, size_t count) {
-  return compare(a, b, SIZE_MAX, count, true);
+  return compare(Mb(), a, b, SIZE_MAX, count, true);
 }
 
 extern "C" int _mbsicmp(const unsigned char* a, const unsigned char* b) {
-  return compare(a, b, SIZE_MAX, SIZE_MAX, true);
+  return compare(Mb(), a, b, SIZE_MAX, SIZE_MAX, true);
 }
 
 extern "C" size_t _mbsspn(const unsigned char* str, const unsigned char* set) {
-  const Mb mb;
-  const char* s = reinterpret_cast<const char*>(str);
-  const char* cs = reinterpret_cast<const char*>(set);
-  if (!mb.dbcs) return std::strspn(s, cs);
-  const unsigned char* p = str;
-  while (*p) {
-    const size_t n = mb.len(p);
-    const unsigned int c = mb.at(p, n);
-    bool in = false;
-    for (const unsigned char* q = set; *q;) {
-      const size_t k = mb.len(q);
-      if (mb.at(q, k) == c) {
-        in = true;
-        break;
-      }
-      q += k;
-    }
-    if (!in) break;
-    p += n;
-  }
-  return static_cast<size_t>(p - str);
+  return span(str, set, true);
 }
 
 extern "C" size_t _mbscspn(const unsigned char* str, const unsigned char* set) {
-  const Mb mb;
-  const char* s = reinterpret_cast<const char*>(str);
-  const char* cs = reinterpret_cast<const char*>(set);
-  if (!mb.dbcs) return std::strcspn(s, cs);
-  bool allStandalone = true;
-  for (const unsigned char* q = set; *q; ++q) allStandalone = allStandalone && mb.standalone(*q);
-  if (allStandalone) return std::strcspn(s, cs);
-  const unsigned char* p = str;
-  while (*p) {
-    const size_t n = mb.len(p);
-    const unsigned int c = mb.at(p, n);
-    for (const unsigned char* q = set; *q;) {
-      const size_t k = mb.len(q);
-      if (mb.at(q, k) == c) return static_cast<size_t>(p - str);
-      q += k;
-    }
-    p += n;
-  }
-  return static_cast<size_t>(p - str);
+  return span(str, set, false);
 }
 
 extern "C" unsigned char* _mbsnbcpy(unsigned char* dest, const unsigned char* src, size_t count) {
@@ -439,10 +452,12 @@ extern "C" unsigned char* _mbsnbset(unsigned char* str, unsigned int ch, size_t 
   if (ch < 256 || !mb.dbcs) {
     std::memset(str, static_cast<int>(ch & 0xFF), len);
   } else {
+    // A NUL half would cut the text short; the C runtime sets a blank there instead.
+    const unsigned char low = (ch & 0xFF) != 0 ? static_cast<unsigned char>(ch) : ' ';
     size_t i = 0;
     for (; i + 2 <= len; i += 2) {
       str[i] = static_cast<unsigned char>(ch >> 8);
-      str[i + 1] = static_cast<unsigned char>(ch);
+      str[i + 1] = low;
     }
     // No room for a whole character: a blank keeps the text well formed.
     if (i < len) str[i] = ' ';
