@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the built plinth host on real inputs and checks its output bytes and exit status.
-# Usage: plinth_cli_test.sh PLINTH GROUP   (GROUP: replace, search, files, errors, progress)
+# Usage: plinth_cli_test.sh PLINTH GROUP
+#   (GROUP: replace, search, files, outputs, errors, progress)
 set -uo pipefail
 
 PLINTH=$(realpath "$1")
@@ -126,6 +127,15 @@ search)
   grep -bo foo big.txt | cut -d: -f1 | tail -1 >theirs.txt
   "$PLINTH" text rfind foo big.txt >ours.txt
   expect "big input rfind" cmp -s ours.txt theirs.txt
+  # A start inside a later piece, on a match and just past one.
+  for start in 700000 700001 1300007; do
+    grep -bo foo big.txt | cut -d: -f1 | awk -v s=$start '$1 >= s' >theirs.txt
+    "$PLINTH" text find -a -s $start foo big.txt >ours.txt
+    expect "big input find -a -s $start" cmp -s ours.txt theirs.txt
+    grep -bo foo big.txt | cut -d: -f1 | awk -v s=$start '$1 <= s' | tail -1 >theirs.txt
+    "$PLINTH" text rfind -i -s $start FOO big.txt >ours.txt
+    expect "big input rfind -i -s $start" cmp -s ours.txt theirs.txt
+  done
   ;;
 
 files)
@@ -152,6 +162,52 @@ files)
   expect "temporary file left: $(ls)" test -z "$(ls | grep plinth-)"
   ;;
 
+outputs)
+  # Outputs that are not plain files are written through, never replaced by one.
+  printf 'one fish\n' >a.txt
+  cp a.txt target.txt
+  ln -s target.txt link.txt
+  check "-o through a link" 0 '' '' text replace -r one 1 -o link.txt a.txt
+  expect "-o keeps the link" test -L link.txt -a "$(cat target.txt)" = "1 fish"
+  check "--in-place through a link" 0 '' '' text replace --in-place -r fish cod link.txt
+  expect "--in-place keeps the link" test -L link.txt -a "$(cat target.txt)" = "1 cod"
+  ln -s made.txt dangling.txt
+  check "-o through a dangling link" 0 '' '' text replace -r one 1 -o dangling.txt a.txt
+  expect "the link's target is made" test -L dangling.txt -a "$(cat made.txt)" = "1 fish"
+  mkfifo pipe
+  timeout 20 cat pipe >from_pipe &  # bounded, should the host never open the pipe
+  check "-o to a named pipe" 0 '' '' text replace -r one 1 -o pipe a.txt
+  wait
+  expect "the pipe stays a pipe" test -p pipe -a "$(cat from_pipe)" = "1 fish"
+  check_stderr "--in-place on a pipe" 2 "cannot rewrite 'pipe', which is not a regular file" \
+    text replace --in-place -r a b pipe
+  printf 'first\n' >log.txt
+  "$PLINTH" text replace -r one 1 -o /dev/fd/5 a.txt 5>>log.txt
+  expect "-o /dev/fd/N appends as the shell set it up" test "$(cat log.txt)" = $'first\n1 fish'
+  if [[ $(id -u) == 0 ]]; then
+    chown 65534:65534 a.txt
+    check "--in-place as root" 0 '' '' text replace --in-place -r one 1 a.txt
+    expect "--in-place keeps the owner" test "$(stat -c %u a.txt)" = 65534
+  fi
+
+  # A full disk is an error named once, however many inputs; a reader that goes away is not.
+  make_big_input >big.txt
+  "$PLINTH" text replace -r a b a.txt big.txt big.txt >/dev/full 2>full.err
+  expect "full disk: exit status 2" test $? = 2
+  expect "full disk: one message, $(cat full.err)" test "$(grep -c . full.err)" = 1
+  expect "full disk: message" grep -qF "cannot write standard output: No space left on device" full.err
+  for command in "text replace -r foo qux big.txt big.txt" "text find -a foo big.txt big.txt"; do
+    $PLINTH $command 2>pipe.err | head -1 >/dev/null
+    status=${PIPESTATUS[0]}
+    expect "closed pipe, $command: exit status $status" test "$status" = 0
+    expect "closed pipe, $command: $(cat pipe.err)" test ! -s pipe.err
+  done
+  "$PLINTH" text replace --count -r foo qux big.txt 2>count.txt | head -1 >/dev/null
+  expect "closed pipe, --count still counts every one: $(cat count.txt)" \
+    grep -qF "$(grep -o foo big.txt | wc -l) replacements" count.txt
+  expect "temporary file left: $(ls)" test -z "$(ls | grep plinth-)"
+  ;;
+
 errors)
   check_stderr "missing file" 2 "cannot read 'missing.txt': No such file or directory" \
     text find x missing.txt
@@ -169,7 +225,10 @@ errors)
     text replace --in-place -r a b
   check_stderr "ignore case with pairs" 2 "single -r pair" text replace -i -r a b -r c d
   check_stderr "in place and output" 2 "excludes" text replace --in-place -o x -r a b f
-  check_stderr "negative start" 2 "--start" text find -s -1 a
+  for start in -1 1.5 x 99999999999999999999; do
+    check_stderr "start $start" 2 "--start: '$start' is not a byte offset" text find -s "$start" a
+  done
+  check_stderr "mistyped command" 2 "'repalce' is not a 'plinth text' command" text repalce
   "$PLINTH" text replace --help >help.txt
   expect "replace --help lists --ignore-case" grep -q -- "--ignore-case" help.txt
   ;;

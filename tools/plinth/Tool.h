@@ -25,8 +25,16 @@ class ToolError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Prints "plinth: <message>" on stderr.
+// A failure to write an output, as opposed to reading one input: the run cannot usefully go on.
+class OutputError : public ToolError {
+ public:
+  using ToolError::ToolError;
+};
+
+// Prints "plinth: <message>" on stderr; a closed stderr is no reason to die.
 void Complain(const std::string& message);
+// The same for news that is not an error (counts and the like).
+inline void Inform(const std::string& message) { Complain(message); }
 
 // "'name'", or "standard input" for "-": how messages refer to an input or output.
 std::string DisplayName(const std::string& name);
@@ -34,10 +42,14 @@ std::string DisplayName(const std::string& name);
 // The whole content of a file, or of standard input for "-", as bytes.
 std::string ReadInput(const std::string& name);
 
-// Collects an output and puts it in place only when complete, so that a failed run never
-// leaves a half-written file behind and an output may safely name one of the inputs; an
-// existing file keeps its permission bits. "-" (or an empty path) writes straight to standard
-// output.
+// An output. A regular file (or a link to one) is collected in a temporary file beside it and
+// put in place only when complete, so that a failed run never leaves a half-written file behind
+// and an output may safely name one of the inputs; the file keeps its permission bits and owner,
+// and a link stays a link. Anything else (a device, a pipe, /dev/stdout, /dev/fd/N) is written
+// in place, as a shell redirection would. "-" (or an empty path) is standard output.
+//
+// When the reader of a pipe goes away (`plinth … | head -1`), the output quietly swallows the
+// rest: ReaderGone() tells the caller it may stop early.
 class Output {
  public:
   explicit Output(const std::string& path);
@@ -47,18 +59,26 @@ class Output {
 
   void Write(const char* data, std::size_t size);
   void Write(const std::string& data) { Write(data.data(), data.size()); }
-  // Flushes and, for a file, renames the finished temporary file over the target.
+  // Flushes and, for a regular file, renames the finished temporary file over the target.
   void Commit();
+  bool ReaderGone() const { return readerGone_; }
 
  private:
   void Flush();
+  void Send(const char* data, std::size_t size);
 
-  std::string path_;
+  std::string shown_;      // how messages name the output
+  std::string target_;     // the file the temporary file replaces; empty when written in place
   std::string tempPath_;
   std::string buffer_;
-  int fd_ = -1;
+  int fd_ = 1;  // standard output
+  bool ownsFd_ = false;
   bool committed_ = false;
+  bool readerGone_ = false;
 };
+
+// Throws unless name is a regular file (or a link to one); why names the option that needs it.
+void RequireRegularFile(const std::string& name, const std::string& why);
 
 // A percentage on stderr while a large input is worked through; silent when stderr is not a
 // terminal (scripts and logs get no carriage-return noise) or the input is small.

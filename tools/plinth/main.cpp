@@ -6,21 +6,47 @@
 #include <clocale>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "Tool.h"
 
 namespace {
 
+// The subcommand families, one file each. A new family adds its Add…Commands here.
+using AddCommands = void (*)(CLI::App& app, int& exitCode);
+constexpr AddCommands kFamilies[] = {
+    plinth_tool::AddTextCommands,
+};
+
 // The deepest subcommand the user reached, so a usage error can point at the right --help.
-std::string CommandPath(const CLI::App& app) {
-  std::string path = app.get_name();
+const CLI::App* Deepest(const CLI::App& app) {
   const CLI::App* current = &app;
   for (;;) {
     auto chosen = current->get_subcommands();
-    if (chosen.empty()) return path;
+    if (chosen.empty()) return current;
     current = chosen.front();
+  }
+}
+
+std::string CommandPath(const CLI::App& app) {
+  std::string path = app.get_name();
+  const CLI::App* current = &app;
+  while (current != Deepest(app)) {
+    current = current->get_subcommands().front();
     path += " " + current->get_name();
   }
+  return path;
+}
+
+// CLI11 answers a mistyped subcommand ("plinth text repalce") with "A subcommand is required";
+// name the word it did not know instead.
+std::string UsageMessage(const CLI::App& app, const CLI::ParseError& error) {
+  const CLI::App* deepest = Deepest(app);
+  const std::vector<std::string> left = deepest->remaining();
+  if (dynamic_cast<const CLI::RequiredError*>(&error) && !left.empty() &&
+      !deepest->get_subcommands({}).empty())
+    return "'" + left.front() + "' is not a '" + CommandPath(app) + "' command";
+  return error.what();
 }
 
 }  // namespace
@@ -34,14 +60,14 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   int exitCode = plinth_tool::kExitOk;
-  plinth_tool::AddTextCommands(app, exitCode);
+  for (AddCommands addFamily : kFamilies) addFamily(app, exitCode);
 
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {
     return app.exit(success);  // --help and --version
   } catch (const CLI::ParseError& error) {
-    plinth_tool::Complain(error.what());
+    plinth_tool::Complain(UsageMessage(app, error));
     std::fprintf(stderr, "Run '%s --help' for usage.\n", CommandPath(app).c_str());
     return plinth_tool::kExitError;
   } catch (const plinth_tool::ToolError& error) {

@@ -11,7 +11,9 @@
 #include <plinth/KaString.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -169,7 +171,8 @@ long long ReplaceIn(const std::string& data, const ReplaceOptions& options,
   std::size_t copied = 0;
   long long count = 0;
   for (const Piece& piece : pieces) {
-    if (options.firstOnly && count > 0) break;
+    // Once the reader has gone only a count asked for is worth finishing.
+    if ((options.firstOnly && count > 0) || (out.ReaderGone() && !options.count)) break;
     out.Write(data.data() + copied, piece.offset - copied);
     CKaString text(data.data() + piece.offset, static_cast<int>(piece.length));
     const char* find = pairs.front().first.c_str();
@@ -207,7 +210,10 @@ int RunReplace(const ReplaceOptions& options) {
   std::optional<Output> shared;
   if (!options.inPlace) shared.emplace(options.output.empty() ? "-" : options.output);
   for (const std::string& name : inputs) {
+    if (shared && shared->ReaderGone() && !options.count) break;
     try {
+      // Checked before reading: a pipe or device given here would be drained for nothing.
+      if (options.inPlace) RequireRegularFile(name, "--in-place");
       const std::string data = ReadInput(name);
       long long count = 0;
       if (options.inPlace) {
@@ -219,9 +225,14 @@ int RunReplace(const ReplaceOptions& options) {
         count = ReplaceIn(data, options, pairs, name, *shared);
       }
       if (options.count)
-        std::fprintf(stderr, "plinth: %lld replacement%s in %s\n", count, count == 1 ? "" : "s",
-                     DisplayName(name).c_str());
+        Inform(std::to_string(count) + (count == 1 ? " replacement in " : " replacements in ") +
+               DisplayName(name));
       outcome.found = outcome.found || count > 0;
+    } catch (const OutputError& error) {
+      // One rewritten file failing says nothing of the next; a shared output is gone for all.
+      if (!options.inPlace) throw;
+      Complain(error.what());
+      outcome.failed = true;
     } catch (const ToolError& error) {
       Complain(error.what());
       outcome.failed = true;
@@ -252,8 +263,10 @@ std::vector<std::size_t> FindIn(const std::string& data, const std::string& need
   for (const Piece& piece : SplitPieces(data, !HasLineFeed(needle), name)) {
     const std::size_t end = piece.offset + piece.length;
     if (end <= start) continue;
-    int from = start > piece.offset ? static_cast<int>(start - piece.offset) : 0;
-    CKaString text(data.data() + piece.offset, static_cast<int>(piece.length));
+    // Text before start cannot hold an answer: leave it out rather than copy and fold it.
+    const std::size_t begin = std::max(piece.offset, start);
+    CKaString text(data.data() + begin, static_cast<int>(end - begin));
+    int from = 0;
     // FindNoCase lowers a copy of the whole text on every call. To list every occurrence, do
     // what it does once per piece and search the lowered copy: the same positions, in linear
     // instead of quadratic time.
@@ -268,7 +281,7 @@ std::vector<std::size_t> FindIn(const std::string& data, const std::string& need
                : options.ignoreCase ? text.FindNoCase(needle.c_str(), from)
                                     : text.Find(needle.c_str(), from);
       if (at < 0) break;
-      found.push_back(piece.offset + static_cast<std::size_t>(at));
+      found.push_back(begin + static_cast<std::size_t>(at));
       if (!options.all) return found;
       // Occurrences do not overlap: these are the places a replace would change.
       from = at + static_cast<int>(needle.size());
@@ -287,12 +300,18 @@ std::optional<std::size_t> ReverseFindIn(const std::string& data, const std::str
     const std::size_t end = piece.offset + piece.length;
     progress.Update(data.size() - piece.offset);
     int from = -1;
+    std::size_t length = piece.length;
     if (options.start >= 0) {
       const auto start = static_cast<std::size_t>(options.start);
       if (piece.offset > start) continue;
-      if (start < end) from = static_cast<int>(start - piece.offset);
+      if (start < end) {
+        from = static_cast<int>(start - piece.offset);
+        // An answer begins at or before start, so it ends before start + the needle's length
+        // (folding case keeps lengths).
+        length = std::min(length, start - piece.offset + needle.size());
+      }
     }
-    CKaString text(data.data() + piece.offset, static_cast<int>(piece.length));
+    CKaString text(data.data() + piece.offset, static_cast<int>(length));
     int at = options.ignoreCase ? text.ReverseFindNoCase(needle.c_str(), from)
                                 : text.ReverseFind(needle.c_str(), from);
     if (at >= 0) return piece.offset + static_cast<std::size_t>(at);
@@ -307,6 +326,7 @@ int RunSearch(const SearchOptions& options, bool reverse) {
   Outcome outcome;
   Output out("-");
   for (const std::string& name : inputs) {
+    if (out.ReaderGone()) break;
     try {
       const std::string data = ReadInput(name);
       std::vector<std::size_t> offsets;
@@ -319,12 +339,29 @@ int RunSearch(const SearchOptions& options, bool reverse) {
         out.Write((prefix ? name + ":" : std::string()) + std::to_string(offset) + "\n");
       out.Commit();
       outcome.found = outcome.found || !offsets.empty();
+    } catch (const OutputError&) {
+      throw;
     } catch (const ToolError& error) {
       Complain(error.what());
       outcome.failed = true;
     }
   }
   return outcome.Code();
+}
+
+// A whole number from 0 up; CLI11's own number checks would accept "1.5" and answer a bad
+// value with the range of a double.
+CLI::Validator ByteOffset() {
+  return CLI::Validator(
+      [](std::string& value) -> std::string {
+        errno = 0;
+        char* end = nullptr;
+        const long long number = std::strtoll(value.c_str(), &end, 10);
+        if (value.empty() || *end != '\0' || errno == ERANGE || number < 0)
+          return "'" + value + "' is not a byte offset; give a whole number, 0 or more";
+        return {};
+      },
+      "");
 }
 
 void AddSearchOptions(CLI::App* command, SearchOptions& options) {
@@ -355,7 +392,7 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
       "Exit status: 0 replaced, 1 nothing to replace, 2 usage or I/O error.");
   replaceCommand
       ->add_option("-r,--replace", replace->pairs,
-                   "FIND REPLACEMENT: replace FIND by REPLACEMENT; repeat for several pairs, "
+                   "Replace FIND by REPLACEMENT; repeat for several pairs, "
                    "which are applied together in one left-to-right pass (the first listed "
                    "pair that matches at a position wins)")
       ->required()
@@ -377,7 +414,8 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
       replaceCommand->add_flag("--in-place", replace->inPlace,
                                "Rewrite each file in place (left untouched when nothing "
                                "is replaced)");
-  replaceCommand->add_option("-o,--output", replace->output, "Write the result to FILE")
+  replaceCommand->add_option("-o,--output", replace->output,
+                             "Write the result to FILE instead of standard output")
       ->type_name("FILE")
       ->excludes(inPlace);
   replaceCommand->callback([replace, &exitCode] { exitCode = RunReplace(*replace); });
@@ -391,7 +429,7 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
                         "Print every occurrence; occurrences do not overlap");
   findCommand->add_option("-s,--start", find->start, "Look only at offsets N and after")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->check(ByteOffset());
   findCommand->callback([find, &exitCode] { exitCode = RunSearch(*find, false); });
 
   auto rfind = std::make_shared<SearchOptions>();
@@ -403,7 +441,7 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
       ->add_option("-s,--start", rfind->start,
                    "Latest offset an occurrence may begin at (it may run past it)")
       ->type_name("N")
-      ->check(CLI::NonNegativeNumber);
+      ->check(ByteOffset());
   rfindCommand->callback([rfind, &exitCode] { exitCode = RunSearch(*rfind, true); });
 }
 
