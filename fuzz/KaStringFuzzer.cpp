@@ -251,7 +251,8 @@ int ModelFindReplaceNoCase(std::string& s, const std::string& find, const std::s
 
 struct MissingPartner {};
 
-// FindReplaceArray as documented, with the library's choice that an empty entry never matches.
+// FindReplaceArray as documented, with the library's choice that an empty entry with a partner
+// never matches (one without a partner stands everywhere, and so raises).
 int ModelFindReplaceArray(std::string& s, const std::vector<std::string>& finds,
                           const std::vector<std::string>& replacements) {
   if (s.empty()) return 0;
@@ -260,7 +261,9 @@ int ModelFindReplaceArray(std::string& s, const std::vector<std::string>& finds,
   while (pos < s.size()) {
     size_t winner = finds.size();
     for (size_t i = 0; i < finds.size(); ++i) {
-      if (!finds[i].empty() && s.compare(pos, finds[i].size(), finds[i]) == 0) {
+      const bool stands = finds[i].empty() ? i >= replacements.size()
+                                           : s.compare(pos, finds[i].size(), finds[i]) == 0;
+      if (stands) {
         winner = i;
         break;
       }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -156,6 +157,10 @@ FirstEntryFinder::Mode AutomatonMode() {
 
 }  // namespace
 
+// Hosts hand CKaString objects to code that knows only CString, arrays of them included.
+static_assert(sizeof(CKaString) == sizeof(CString) && !std::is_polymorphic<CKaString>::value,
+              "CKaString must keep the layout of CString");
+
 // --- construction ------------------------------------------------------------------------------
 
 CKaString::CKaString() : CString() {}
@@ -191,17 +196,20 @@ CKaString& CKaString::Delete(int index, int count) {
 CKaString& CKaString::Insert(int index, const char* text) {
   if (!text || !*text) return *this;
   if (index < 0) index = 0;
+  const int length = GetLength();
+  // Within the text the base does the work: it grows the buffer geometrically, so that a run
+  // of inserts at the end stays linear, and it copes with text from this very buffer.
+  if (index <= length) {
+    CString::Insert(index, text);
+    return *this;
+  }
   std::string own;
   if (PointsInto(text, *this)) text = (own = text).c_str();
   const size_t textLength = std::strlen(text);
-  const int length = GetLength();
   const size_t at = static_cast<size_t>(index);
-  const int newLength = CheckedLength(std::max(at, static_cast<size_t>(length)) + textLength);
+  const int newLength = CheckedLength(at + textLength);
   char* buffer = GetBuffer(newLength);
-  if (index < length)
-    std::memmove(buffer + at + textLength, buffer + at, static_cast<size_t>(length - index));
-  else
-    std::memset(buffer + length, ' ', static_cast<size_t>(index - length));
+  std::memset(buffer + length, ' ', at - static_cast<size_t>(length));
   std::memcpy(buffer + at, text, textLength);
   ReleaseBuffer(newLength);
   return *this;
@@ -282,13 +290,22 @@ int CKaString::FindReplaceArray(CStringArray& finds, CStringArray& replacements)
       entries[i] = {Bytes(find.GetString()), static_cast<size_t>(find.GetLength())};
     }
     const FirstEntryFinder finder(entries, AutomatonMode());
-    if (finder.Empty()) return 0;
-
-    const unsigned char* text = Bytes(GetString());
-    const size_t length = static_cast<size_t>(GetLength());
     // Partners are looked up once per entry, not once per match.
     const size_t replacementCount =
         std::min(entries.size(), static_cast<size_t>(replacements.GetSize()));
+    // An empty entry stands everywhere. With a partner, the step-by-step pass would insert that
+    // partner at the same place for ever, so it is left out; without one, the pass raises at
+    // the first position where no earlier entry stands, and so must this one.
+    bool emptyWithoutPartner = false;
+    for (size_t i = replacementCount; i < entries.size() && !emptyWithoutPartner; ++i)
+      emptyWithoutPartner = entries[i].length == 0;
+    if (finder.Empty()) {
+      if (!emptyWithoutPartner) return 0;
+      AfxThrowInvalidArgException();
+    }
+
+    const unsigned char* text = Bytes(GetString());
+    const size_t length = static_cast<size_t>(GetLength());
     std::vector<FirstEntryFinder::Entry> partners(replacementCount);
     for (size_t i = 0; i < replacementCount; ++i) {
       const CString& replacement = replacements.GetAt(static_cast<INT_PTR>(i));
@@ -307,10 +324,12 @@ int CKaString::FindReplaceArray(CStringArray& finds, CStringArray& replacements)
         chunkLast = std::min(length, pos + chunk);
         finder.Scan(text, length, chunkFirst, chunkLast, winners.data());
       }
-      while (pos < chunkLast && winners[pos - chunkFirst] < 0) ++pos;
+      if (!emptyWithoutPartner)
+        while (pos < chunkLast && winners[pos - chunkFirst] < 0) ++pos;
       if (pos == chunkLast) continue;
+      // Where no entry with bytes stands, the empty one without a partner does.
       const int32_t entry = winners[pos - chunkFirst];
-      if (static_cast<size_t>(entry) >= replacementCount) {
+      if (entry < 0 || static_cast<size_t>(entry) >= replacementCount) {
         missingReplacement = true;
         break;
       }

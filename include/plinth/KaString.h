@@ -10,8 +10,12 @@
 //  - FindReplace / FindReplaceNoCase with an empty or null find text make one replacement at
 //    position 0 (the replacement is inserted in front) and return 1, whether or not all is set:
 //    there is nothing after the first match to look for.
-//  - FindReplaceArray skips empty entries of finds: an empty text never matches.
+//  - An empty entry of finds that has a partner never matches (the pass would insert the
+//    partner at the same place for ever). One without a partner stands wherever no earlier
+//    entry does, so it raises CInvalidArgException there: finds {"x", ""} with replacements
+//    {"y"} turn 'xa' into 'ya' and then raise.
 //  - A null replacement text counts as empty.
+//  - CompareNoCaseN with a negative count compares without a limit.
 //  - The no-case members fold A-Z to a-z; other bytes fold by the C library's tolower in the
 //    current locale, except trail bytes of double-byte characters, which never change.
 
@@ -32,6 +36,8 @@ public:
   // The library's (or the resource chain's) string resource id; empty when there is none.
   explicit CKaString(unsigned int id);
   CKaString& operator=(const CKaString& other);
+  // The base's assignments (from a char, a wide text, ...) would otherwise be hidden.
+  using CString::operator=;
 
   // --- editing: each returns the object -------------------------------------------------
   // Removes count bytes from index; a negative or too large count removes to the end; an index

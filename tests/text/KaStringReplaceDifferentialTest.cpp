@@ -49,14 +49,16 @@ int NaiveFindReplaceNoCase(CKaString& s, const char* find, const char* replaceme
   return count;
 }
 
-// Reference: at each position try every entry in order; returns -1 for a missing partner.
+// Reference: at each position try every entry in order; returns -1 for a missing partner. An
+// empty entry stands everywhere, but one with a partner is left out (it would never end).
 int NaiveFindReplaceArray(std::string& s, const CStringArray& finds, const CStringArray& reps) {
   int count = 0;
   for (size_t pos = 0; pos < s.size();) {
     INT_PTR winner = -1;
     for (INT_PTR i = 0; i < finds.GetSize() && winner < 0; ++i) {
       const std::string f = Str(finds[i]);
-      if (!f.empty() && s.compare(pos, f.size(), f) == 0) winner = i;
+      const bool stands = f.empty() ? i >= reps.GetSize() : s.compare(pos, f.size(), f) == 0;
+      if (stands) winner = i;
     }
     if (winner < 0) {
       ++pos;

@@ -1,6 +1,7 @@
 // CKaString editing, searching and comparing, case by case.
 #include <gtest/gtest.h>
 #include <plinth/KaString.h>
+#include <plinth/win32.h>
 
 #include <string>
 
@@ -32,7 +33,6 @@ TEST(KaStringEdit, DeleteInsertReplace) {
       {kInsert, "abcd", -1, 0, "X", "Xabcd"},
       {kInsert, nul, 6, 0, "X", nul + "X"},
       {kReplace, "abcd", 1, 2, "Z", "aZd"},
-      {kReplace, "abcd", 4, 2, "Z", "abcdZ"},
       {kReplace, "abcd", 6, 2, "Z", "abcd  Z"},
       {kReplace, "abcd", 0, -1, "", ""},
   };
@@ -55,8 +55,13 @@ TEST(KaStringEdit, CopiesAreUnaffectedAndSelfTextIsSafe) {
   EXPECT_EQ(Str(s), "cddbcd");
   s.Insert(0, '\0').Insert(2, 'Q');
   EXPECT_EQ(Str(s), "cdQdbcd");
+  s.Insert(9, s.GetString() + 5);  // past the end, where the buffer is replaced
+  EXPECT_EQ(Str(s), "cdQdbcd  cd");
   EXPECT_EQ(Str(copy), "abcd");
   EXPECT_EQ(Str(CKaString(0xFFFFu)), "");  // no such resource
+  CKaString assigned;
+  assigned = 'c';  // the base's assignments stay reachable
+  EXPECT_EQ(Str(assigned), "c");
 }
 
 TEST(KaStringSearch, FindsAndComparison) {
@@ -66,8 +71,9 @@ TEST(KaStringSearch, FindsAndComparison) {
       {t.FindNoCase('a', 0), 2},      {t.FindNoCase('A', 3), 4},       {t.FindNoCase('q', 0), -1},
       {t.FindNoCase("AXA", 1), 2},    {t.Find('a', 0), 4},             {t.Find("Ax", 3), -1},
       {t.Find('\0', 0), 5},           {t.Find("", 3), 3},              {t.FindNoCase(none, 2), 2},
-      {t.Find('x', -1), -1},          {t.Find("x", 6), -1},            {nul.Find('\0', 0), 2},
-      {nul.Find("b", 3), 4},          {nul.Find("b", 2), -1},          {nul.FindNoCase("B", 3), 4},
+      {t.Find('x', -1), -1},          {t.Find("x", 6), -1},            {t.FindNoCase("X", 6), -1},
+      {nul.Find('\0', 0), 2},         {nul.Find("b", 3), 4},           {nul.Find("b", 2), -1},
+      {nul.FindNoCase("B", 3), 4},
       {abx.ReverseFind("ab", -1), 3}, {abx.ReverseFind("ab", 2), 0},   {abc.ReverseFind("ab", 0), 0},
       {abc.ReverseFind("b", 1), 1},   {abc.ReverseFind("bc", 1), 1},   {abc.ReverseFind("bc", 0), -1},
       {abc.ReverseFind("c", 99), 2},  {abc.ReverseFind("a", -2), -1},  {abc.ReverseFind("", -1), -1},
@@ -77,9 +83,26 @@ TEST(KaStringSearch, FindsAndComparison) {
       {CKaString("aBc").ReverseFindNoCase("bC"), 1},     {CKaString("xAyA").ReverseFindNoCase('a', 2), 1},
       {CKaString("xAyA").ReverseFindNoCase('\0'), -1},
       {abc.CompareNoCaseN("ABX", 2), 0}, {abc.CompareNoCaseN("ABX", 3) < 0, 1},
+      {abc.CompareNoCaseN("ABCD", -1) < 0, 1},  // a negative count sets no limit
       {CKaString("abd").CompareNoCaseN("ABC", 5) > 0, 1},
       {CKaString().CompareNoCaseN(nullptr, 3), 0}, {CKaString("a").CompareNoCaseN(nullptr, 3), 1},
   };
+  for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
+    EXPECT_EQ(cases[i][0], cases[i][1]) << "case " << i;
+}
+
+TEST(KaStringSearch, DoubleBytePageStepsOverTrailBytes) {
+  const int saved = _getmbcp();
+  ASSERT_EQ(_setmbcp(932), 0);
+  const CKaString yen("\x95\x5C\\"), kana("\x82\x61" "A"), wide("\x82\xA0" "a");
+  const int cases[][2] = {
+      {yen.Find('\\'), 2},             {yen.Find("\\"), 2},        {yen.Find("", 1), 1},
+      {kana.FindNoCase('a'), 2},        {kana.FindNoCase("a"), 2},
+      {yen.ReverseFind("\\", 1), 1},    // the backward walk goes byte by byte
+      {wide.CompareNoCaseN("\x82\xA0" "B", 1), 0},  // a double-byte character counts once
+      {wide.CompareNoCaseN("\x82\xA0" "B", 2) < 0, 1},
+  };
+  _setmbcp(saved);
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
     EXPECT_EQ(cases[i][0], cases[i][1]) << "case " << i;
 }
@@ -145,17 +168,30 @@ TEST(KaStringReplace, ArrayOfFinds) {
 }
 
 TEST(KaStringReplace, ArrayEntryWithoutPartnerThrowsAfterEarlierReplacements) {
-  CKaString s("a-b-a-b");
-  CStringArray finds = Array({"a", "b"}), replacements = Array({"AA"});
-  bool thrown = false;
-  try {
-    s.FindReplaceArray(finds, replacements);
-  } catch (CInvalidArgException* e) {
-    thrown = true;
-    e->Delete();
+  struct Case {
+    const char* text;
+    CStringArray finds, replacements;
+    const char* left;
+  };
+  const Case cases[] = {
+      {"a-b-a-b", Array({"a", "b"}), Array({"AA"}), "AA-b-a-b"},
+      // An empty entry stands wherever no earlier entry does.
+      {"xa", Array({"x", ""}), Array({"y"}), "ya"},
+      {"abc", Array({""}), Array({}), "abc"},
+  };
+  for (const Case& c : cases) {
+    CKaString s(c.text);
+    CStringArray finds(c.finds), replacements(c.replacements);
+    bool thrown = false;
+    try {
+      s.FindReplaceArray(finds, replacements);
+    } catch (CInvalidArgException* e) {
+      thrown = true;
+      e->Delete();
+    }
+    EXPECT_TRUE(thrown) << c.text;
+    EXPECT_EQ(Str(s), c.left) << c.text;
   }
-  EXPECT_TRUE(thrown);
-  EXPECT_EQ(Str(s), "AA-b-a-b");
 }
 
 }  // namespace
