@@ -5,7 +5,7 @@
 #include <plinth/afx/WinApp.h>
 
 class CPlinthApp : public CWinApp {
-public:
+ public:
   CPlinthApp();
   ~CPlinthApp() override;
 

@@ -23,7 +23,9 @@ using plinth::text::SubstringScanner;
 
 namespace {
 
-const unsigned char* Bytes(const char* text) { return reinterpret_cast<const unsigned char*>(text); }
+const unsigned char* Bytes(const char* text) {
+  return reinterpret_cast<const unsigned char*>(text);
+}
 
 // Whether text points into the buffer of s: such text must be copied before s changes.
 bool PointsInto(const char* text, const CString& s) {
@@ -187,8 +189,7 @@ CKaString& CKaString::Delete(int index, int count) {
   if (count < 0 || count > length - index) count = length - index;
   if (count == 0) return *this;
   char* buffer = GetBuffer();
-  std::memmove(buffer + index, buffer + index + count,
-               static_cast<size_t>(length - index - count));
+  std::memmove(buffer + index, buffer + index + count, static_cast<size_t>(length - index - count));
   ReleaseBuffer(length - count);
   return *this;
 }
@@ -267,8 +268,8 @@ int CKaString::FindReplaceNoCase(const char* find, const char* replacement, bool
     std::string loweredFind(find);
     _mbslwr(reinterpret_cast<unsigned char*>(&loweredFind[0]));
     const size_t findLength = loweredFind.size();
-    const std::vector<int32_t> positions = CollectMatches(
-        lowered.get(), searched, Bytes(loweredFind.c_str()), findLength, all);
+    const std::vector<int32_t> positions =
+        CollectMatches(lowered.get(), searched, Bytes(loweredFind.c_str()), findLength, all);
     return ApplyUniform(*this, positions, findLength, replacement);
   } catch (const std::bad_alloc&) {
     AfxThrowMemoryException();
@@ -313,7 +314,8 @@ int CKaString::FindReplaceArray(CStringArray& finds, CStringArray& replacements)
     }
     // Winners are worked out a chunk at a time, keeping the table small; a chunk is at least
     // twice the longest entry so that the overlap read again per chunk stays a small share.
-    const size_t chunk = std::min(length, std::max<size_t>(size_t{1} << 15, 2 * finder.MaxLength()));
+    const size_t chunk =
+        std::min(length, std::max<size_t>(size_t{1} << 15, 2 * finder.MaxLength()));
     std::vector<int32_t> winners(chunk);
     size_t chunkFirst = 0;
     size_t chunkLast = 0;

@@ -58,7 +58,7 @@ constexpr size_t kDenseTableLimit = size_t{1} << 22;
 
 // Knuth-Morris-Pratt over the text, resumable after each occurrence (overlaps included).
 class SubstringScanner::Kmp {
-public:
+ public:
   Kmp(const unsigned char* needle, size_t m) : needle_(needle), m_(m), fail_(m + 1, 0) {
     size_t k = 0;
     for (size_t i = 1; i < m; ++i) {
@@ -84,7 +84,7 @@ public:
     return npos;
   }
 
-private:
+ private:
   const unsigned char* needle_;
   size_t m_;
   std::vector<size_t> fail_;
@@ -191,7 +191,8 @@ void FirstEntryFinder::Build(const std::vector<Entry>& entries, Mode mode) {
 
   const size_t stateCount = nodes.size();
   size_t columns = 1;  // column 0: every byte that occurs in no entry
-  for (int b = 0; b < 256; ++b) byteColumn_[b] = byteUsed[b] ? static_cast<int32_t>(columns++) + 1 : 1;
+  for (int b = 0; b < 256; ++b)
+    byteColumn_[b] = byteUsed[b] ? static_cast<int32_t>(columns++) + 1 : 1;
   const size_t stride = columns + 1;
   const bool dense = mode == Mode::Automatic && stateCount * stride <= kDenseTableLimit;
 
@@ -270,8 +271,8 @@ int32_t FirstEntryFinder::SparseChild(int32_t state, unsigned char byte) const {
       if (first->byte == byte) return first->child;
     return -1;
   }
-  const Edge* it =
-      std::lower_bound(first, last, byte, [](const Edge& e, unsigned char b) { return e.byte < b; });
+  const Edge* it = std::lower_bound(first, last, byte,
+                                    [](const Edge& e, unsigned char b) { return e.byte < b; });
   return (it != last && it->byte == byte) ? it->child : -1;
 }
 
@@ -284,8 +285,8 @@ int32_t FirstEntryFinder::SparseStep(int32_t state, unsigned char byte) const {
   }
 }
 
-void FirstEntryFinder::ScanDense(const unsigned char* text, size_t end, size_t first,
-                                 size_t last, int32_t* winners) const {
+void FirstEntryFinder::ScanDense(const unsigned char* text, size_t end, size_t first, size_t last,
+                                 int32_t* winners) const {
   // Each step waits for the load of the step before; two independent walks, over the two
   // halves of the range, keep the processor busy meanwhile. A local copy of the byte columns
   // cannot alias the winners written on the way.

@@ -24,7 +24,7 @@ void CopyLowered(const unsigned char* text, size_t length, unsigned char* out);
 // counts only when it starts a character, the characters being counted from the restart point,
 // as _mbsstr counts them from the pointer it is given.
 class SubstringScanner {
-public:
+ public:
   static constexpr size_t npos = static_cast<size_t>(-1);
 
   SubstringScanner(const unsigned char* text, size_t length, const unsigned char* needle,
@@ -36,7 +36,7 @@ public:
   // Position of the first match at or after from, or npos. needleLength must not be 0.
   size_t Next(size_t from);
 
-private:
+ private:
   class Kmp;
   size_t NextByteHit(size_t from, bool& useKmp);
 
@@ -54,7 +54,7 @@ private:
 // there; each state keeps the smallest entry index of its chain, so the answer costs O(1) per
 // byte whatever the number of entries.
 class FirstEntryFinder {
-public:
+ public:
   struct Entry {
     const unsigned char* bytes;
     size_t length;  // 0: the entry never matches
@@ -79,7 +79,7 @@ public:
   void Scan(const unsigned char* text, size_t length, size_t first, size_t last,
             int32_t* winners) const;
 
-private:
+ private:
   void Build(const std::vector<Entry>& entries, Mode mode);
   void ScanDense(const unsigned char* text, size_t end, size_t first, size_t last,
                  int32_t* winners) const;

@@ -3,11 +3,11 @@
 // stays hidden, so a host sees exactly the documented surface.
 
 #if defined(_WIN32)
-#  if defined(PLINTH_BUILDING_LIBRARY)
-#    define PLINTH_API __declspec(dllexport)
-#  else
-#    define PLINTH_API __declspec(dllimport)
-#  endif
+#if defined(PLINTH_BUILDING_LIBRARY)
+#define PLINTH_API __declspec(dllexport)
 #else
-#  define PLINTH_API __attribute__((visibility("default")))
+#define PLINTH_API __declspec(dllimport)
+#endif
+#else
+#define PLINTH_API __attribute__((visibility("default")))
 #endif

@@ -8,15 +8,15 @@
 extern PLINTH_API long HR_DUPLICATE_NAME;
 
 class PLINTH_API CKaHresults {
-public:
+ public:
   // Sets HR_DUPLICATE_NAME; calling it again sets the same value.
   static void InitHresultCodes();
   CKaHresults& operator=(const CKaHresults&) { return *this; }
 
-protected:
+ protected:
   CKaHresults();
 
-private:
+ private:
   // The one instance, constructed at load; its construction sets the codes.
   static CKaHresults m_hResults;
 };

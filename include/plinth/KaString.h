@@ -24,7 +24,7 @@
 #include <plinth/afx/String.h>
 
 class PLINTH_API CKaString : public CString {
-public:
+ public:
   CKaString();
   CKaString(const CKaString& other);
   CKaString(const CString& other);

@@ -1,7 +1,7 @@
 #pragma once
 // Everything the library exports.
 
-#include <plinth/win32.h>
-#include <plinth/afx.h>
 #include <plinth/KaHresults.h>
 #include <plinth/KaString.h>
+#include <plinth/afx.h>
+#include <plinth/win32.h>

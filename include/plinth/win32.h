@@ -4,12 +4,13 @@
 // Library code includes this header and nothing operating-system specific.
 
 #if defined(_WIN32)
-#  ifndef NOMINMAX
-#    define NOMINMAX
-#  endif
-#  include <windows.h>
-#  include <mbstring.h>
-#  include <mbctype.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <mbctype.h>
+#include <mbstring.h>
 #else
 
 #include <plinth/Export.h>
@@ -60,10 +61,10 @@ typedef BOOL* LPBOOL;
 typedef LONG* PLONG;
 
 #ifndef TRUE
-#  define TRUE 1
+#define TRUE 1
 #endif
 #ifndef FALSE
-#  define FALSE 0
+#define FALSE 0
 #endif
 
 // Handles are opaque pointers, as on 64-bit Windows.
@@ -94,7 +95,7 @@ typedef HINSTANCE HMODULE;
 #define MAKE_HRESULT(sev, fac, code) \
   ((HRESULT)(((uint32_t)(sev) << 31) | ((uint32_t)(fac) << 16) | ((uint32_t)(code))))
 #define HRESULT_FROM_WIN32(x) \
-  ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
+  ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFF) | (7 << 16) | 0x80000000)))
 
 // Win32 error codes (GetLastError, registry results).
 #define ERROR_SUCCESS 0L

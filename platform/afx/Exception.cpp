@@ -83,8 +83,7 @@ BOOL CMemoryException::GetErrorMessage(LPTSTR buffer, UINT maxChars, UINT* helpC
 CInvalidArgException::CInvalidArgException() : CException(TRUE) {}
 CInvalidArgException::CInvalidArgException(BOOL autoDelete) : CException(autoDelete) {}
 
-BOOL CInvalidArgException::GetErrorMessage(LPTSTR buffer, UINT maxChars,
-                                           UINT* helpContext) const {
+BOOL CInvalidArgException::GetErrorMessage(LPTSTR buffer, UINT maxChars, UINT* helpContext) const {
   return CopyMessage("Invalid argument.", buffer, maxChars, helpContext);
 }
 

@@ -56,8 +56,7 @@ const char* AfxFindStringResource(UINT id) noexcept {
   return nullptr;
 }
 
-AFX_MAINTAIN_STATE::AFX_MAINTAIN_STATE(CAfxModule* module) noexcept
-    : m_previous(t_currentModule) {
+AFX_MAINTAIN_STATE::AFX_MAINTAIN_STATE(CAfxModule* module) noexcept : m_previous(t_currentModule) {
   t_currentModule = module;
 }
 

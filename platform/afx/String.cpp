@@ -119,8 +119,7 @@ bool InSet(const char* text, int length, const char* set) noexcept {
   int setLength = static_cast<int>(std::strlen(set));
   for (int i = 0; i < setLength;) {
     int step = CharLength(set, i, setLength);
-    if (step == length && std::memcmp(set + i, text, static_cast<size_t>(length)) == 0)
-      return true;
+    if (step == length && std::memcmp(set + i, text, static_cast<size_t>(length)) == 0) return true;
     i += step;
   }
   return false;
@@ -143,9 +142,7 @@ inline bool IsSpace(const char* text, int length) noexcept {
 
 CString::CString() noexcept : m_pszData(EmptyText()) {}
 
-CString::CString(const CString& other) noexcept : m_pszData(other.m_pszData) {
-  AddRef(m_pszData);
-}
+CString::CString(const CString& other) noexcept : m_pszData(other.m_pszData) { AddRef(m_pszData); }
 
 CString::CString(CString&& other) noexcept : m_pszData(other.m_pszData) {
   other.m_pszData = EmptyText();
@@ -153,9 +150,7 @@ CString::CString(CString&& other) noexcept : m_pszData(other.m_pszData) {
 
 CString::CString(const char* text) : m_pszData(EmptyText()) { SetString(text); }
 
-CString::CString(const char* text, int length) : m_pszData(EmptyText()) {
-  SetString(text, length);
-}
+CString::CString(const char* text, int length) : m_pszData(EmptyText()) { SetString(text, length); }
 
 CString::CString(char ch, int repeat) : m_pszData(EmptyText()) {
   if (repeat <= 0) return;
@@ -165,8 +160,7 @@ CString::CString(char ch, int repeat) : m_pszData(EmptyText()) {
   HeaderOf(m_pszData)->length = repeat;
 }
 
-CString::CString(const unsigned char* text)
-    : CString(reinterpret_cast<const char*>(text)) {}
+CString::CString(const unsigned char* text) : CString(reinterpret_cast<const char*>(text)) {}
 
 CString::CString(const wchar_t* text) : m_pszData(EmptyText()) { *this = text; }
 
@@ -312,8 +306,8 @@ void CString::ReleaseBuffer(int newLength) {
   }
   if (newLength < 0) {
     const void* nul = std::memchr(m_pszData, '\0', static_cast<size_t>(header->capacity) + 1);
-    newLength = nul ? static_cast<int>(static_cast<const char*>(nul) - m_pszData)
-                    : header->capacity;
+    newLength =
+        nul ? static_cast<int>(static_cast<const char*>(nul) - m_pszData) : header->capacity;
   }
   if (newLength > header->capacity) AfxThrowInvalidArgException();
   m_pszData[newLength] = '\0';
@@ -443,8 +437,8 @@ namespace {
 int CompareWhole(const CString& a, const CString& b) {
   const int aLength = a.GetLength();
   const int bLength = b.GetLength();
-  int order = std::memcmp(a.GetString(), b.GetString(),
-                          static_cast<size_t>(std::min(aLength, bLength)));
+  int order =
+      std::memcmp(a.GetString(), b.GetString(), static_cast<size_t>(std::min(aLength, bLength)));
   if (order != 0) return order;
   return aLength < bLength ? -1 : (aLength > bLength ? 1 : 0);
 }
@@ -557,7 +551,7 @@ int CString::Replace(const char* oldText, const char* newText) {
 
   CString result;
   int count = 0;
-  int copied = 0;  // source bytes already moved into the result
+  int copied = 0;    // source bytes already moved into the result
   int boundary = 0;  // the start of a character, at or before the scan
   for (int i = 0, matched = 0; i < length; ++i) {
     while (matched > 0 && m_pszData[i] != oldText[matched]) matched = fallback[matched - 1];
@@ -657,8 +651,7 @@ int CString::Delete(int index, int count) {
   if (count <= 0 || index >= length) return length;
   count = std::min(count, length - index);
   char* buffer = GetBuffer(0);
-  std::memmove(buffer + index, buffer + index + count,
-               static_cast<size_t>(length - index - count));
+  std::memmove(buffer + index, buffer + index + count, static_cast<size_t>(length - index - count));
   ReleaseBuffer(length - count);
   return length - count;
 }
@@ -749,8 +742,7 @@ CString& CString::TrimRight(const char* targets) {
 int CString::Find(char ch, int start) const {
   start = std::max(start, 0);
   if (start > GetLength()) return -1;
-  const unsigned char* found =
-      _mbschr(Bytes(m_pszData + start), static_cast<unsigned char>(ch));
+  const unsigned char* found = _mbschr(Bytes(m_pszData + start), static_cast<unsigned char>(ch));
   return found ? static_cast<int>(found - Bytes(m_pszData)) : -1;
 }
 
@@ -793,8 +785,7 @@ CString CString::Tokenize(const char* tokens, int& start) const {
     return CString();
   }
   const int tokenStart = start + skipped;
-  const int tokenLength =
-      static_cast<int>(_mbscspn(Bytes(m_pszData + tokenStart), Bytes(tokens)));
+  const int tokenLength = static_cast<int>(_mbscspn(Bytes(m_pszData + tokenStart), Bytes(tokens)));
   start = tokenStart + tokenLength + 1;
   return Mid(tokenStart, tokenLength);
 }

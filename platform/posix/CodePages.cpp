@@ -73,20 +73,11 @@ class Converters {
       if (slot.codePage == codePage) return slot.cd;
     const char* name = nullptr;
     switch (codePage) {
-      case 932:
-        name = "CP932";
-        break;
-      case 936:
-        name = "CP936";
-        break;
-      case 949:
-        name = "CP949";
-        break;
-      case 950:
-        name = "CP950";
-        break;
-      default:
-        return reinterpret_cast<iconv_t>(-1);
+      case 932: name = "CP932"; break;
+      case 936: name = "CP936"; break;
+      case 949: name = "CP949"; break;
+      case 950: name = "CP950"; break;
+      default: return reinterpret_cast<iconv_t>(-1);
     }
     iconv_t cd = iconv_open(name, "UTF-32LE");
     for (auto& slot : slots_) {

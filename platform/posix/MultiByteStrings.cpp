@@ -31,8 +31,7 @@ constexpr ByteTable makeTable(Page page) {
   for (int b = 0; b < 256; ++b) {
     bool lead = false, trail = false;
     switch (page) {
-      case kSingle:
-        break;
+      case kSingle: break;
       case k932:
         lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
         trail = (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
@@ -49,8 +48,7 @@ constexpr ByteTable makeTable(Page page) {
         lead = b >= 0x81 && b <= 0xFE;
         trail = (b >= 0x40 && b <= 0x7E) || (b >= 0xA1 && b <= 0xFE);
         break;
-      default:
-        break;
+      default: break;
     }
     t.flags[b] = static_cast<unsigned char>((lead ? kLead : 0) | (trail ? kTrail : 0));
   }
@@ -266,10 +264,8 @@ bool knownSingleBytePage(int cp) {
     case 28599:
     case 28603:
     case 28605:
-    case CP_UTF8:
-      return true;
-    default:
-      return false;
+    case CP_UTF8: return true;
+    default: return false;
   }
 }
 
@@ -281,21 +277,11 @@ extern "C" int _setmbcp(int codePage) {
     codePage = static_cast<int>(GetACP());
   Page page;
   switch (codePage) {
-    case 932:
-      page = k932;
-      break;
-    case 936:
-      page = k936;
-      break;
-    case 949:
-      page = k949;
-      break;
-    case 950:
-      page = k950;
-      break;
-    case _MB_CP_SBCS:
-      page = kSingle;
-      break;
+    case 932: page = k932; break;
+    case 936: page = k936; break;
+    case 949: page = k949; break;
+    case 950: page = k950; break;
+    case _MB_CP_SBCS: page = kSingle; break;
     default:
       if (!knownSingleBytePage(codePage)) {
         errno = EINVAL;

@@ -21,31 +21,22 @@ constexpr std::size_t kOutputBufferSize = 1u << 20;
 
 std::string ReadHint(int error) {
   switch (error) {
-    case ENOENT:
-      return "check the path, or give '-' to read standard input";
-    case EACCES:
-      return "check the file's permissions";
-    case EISDIR:
-      return "give a file, not a folder";
-    default:
-      return "check the input and try again";
+    case ENOENT: return "check the path, or give '-' to read standard input";
+    case EACCES: return "check the file's permissions";
+    case EISDIR: return "give a file, not a folder";
+    default: return "check the input and try again";
   }
 }
 
 std::string WriteHint(int error) {
   switch (error) {
-    case ENOENT:
-      return "check that the folder exists";
+    case ENOENT: return "check that the folder exists";
     case EACCES:
-    case EROFS:
-      return "check that the folder is writable";
+    case EROFS: return "check that the folder is writable";
     case ENOSPC:
-    case EDQUOT:
-      return "free some disk space and try again";
-    case EISDIR:
-      return "give a file name, not a folder";
-    default:
-      return "check the output path and try again";
+    case EDQUOT: return "free some disk space and try again";
+    case EISDIR: return "give a file name, not a folder";
+    default: return "check the output path and try again";
   }
 }
 
@@ -70,8 +61,7 @@ ssize_t WriteWithoutSigpipe(int fd, const char* data, std::size_t size) {
   sigaddset(&pipeOnly, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipeOnly, &previous);
   sigset_t pending;
-  const bool alreadyPending =
-      sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+  const bool alreadyPending = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
   ssize_t written = ::write(fd, data, size);
   const int error = errno;
   // A write cut short by the reader leaving returns the part written yet raises the signal all
@@ -111,8 +101,7 @@ int InheritedDescriptor(const std::string& path) {
     const std::size_t length = std::strlen(prefix);
     if (path.compare(0, length, prefix) != 0 || path.size() == length) continue;
     const std::string digits = path.substr(length);
-    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 6)
-      return -1;
+    if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 6) return -1;
     const int fd = std::atoi(digits.c_str());
     return ::fcntl(fd, F_GETFD) >= 0 ? fd : -1;
   }
@@ -191,8 +180,7 @@ Output::Output(const std::string& path) {
   if ((exists && !S_ISREG(info.st_mode)) || danglingLink) {
     // A device or pipe cannot be replaced, only written to; a link to a file yet to be made
     // makes it, as a shell redirection would.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (danglingLink ? O_CREAT | O_TRUNC : 0),
-                 0666);
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | (danglingLink ? O_CREAT | O_TRUNC : 0), 0666);
     if (fd_ < 0) FailWrite(shown_, errno);
     ownsFd_ = true;
     return;

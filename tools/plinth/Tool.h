@@ -67,8 +67,8 @@ class Output {
   void Flush();
   void Send(const char* data, std::size_t size);
 
-  std::string shown_;      // how messages name the output
-  std::string target_;     // the file the temporary file replaces; empty when written in place
+  std::string shown_;   // how messages name the output
+  std::string target_;  // the file the temporary file replaces; empty when written in place
   std::string tempPath_;
   std::string buffer_;
   int fd_ = 1;  // standard output

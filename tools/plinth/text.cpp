@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -414,8 +414,9 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
       replaceCommand->add_flag("--in-place", replace->inPlace,
                                "Rewrite each file in place (left untouched when nothing "
                                "is replaced)");
-  replaceCommand->add_option("-o,--output", replace->output,
-                             "Write the result to FILE instead of standard output")
+  replaceCommand
+      ->add_option("-o,--output", replace->output,
+                   "Write the result to FILE instead of standard output")
       ->type_name("FILE")
       ->excludes(inPlace);
   replaceCommand->callback([replace, &exitCode] { exitCode = RunReplace(*replace); });

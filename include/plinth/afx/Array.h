@@ -18,7 +18,7 @@
 
 template <class TYPE, class ARG_TYPE = const TYPE&>
 class CArray : public CObject {
-public:
+ public:
   CArray() = default;
   CArray(const CArray& other) : CObject(), m_growBy(other.m_growBy) { Copy(other); }
   CArray& operator=(const CArray& other) {
@@ -103,7 +103,7 @@ public:
     m_items.erase(m_items.begin() + index, m_items.begin() + index + count);
   }
 
-private:
+ private:
   size_t Checked(INT_PTR index) const {
     if (index < 0 || index >= GetSize()) AfxThrowInvalidArgException();
     return static_cast<size_t>(index);
@@ -131,13 +131,13 @@ private:
 };
 
 class PLINTH_API CStringArray : public CArray<CString, const CString&> {
-public:
+ public:
   CStringArray();
   ~CStringArray() override;
 };
 
 class PLINTH_API CByteArray : public CArray<BYTE, BYTE> {
-public:
+ public:
   CByteArray();
   ~CByteArray() override;
 };

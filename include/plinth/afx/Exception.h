@@ -9,7 +9,7 @@
 #include <plinth/win32.h>
 
 class PLINTH_API CException : public CObject {
-public:
+ public:
   explicit CException(BOOL autoDelete = TRUE);
   ~CException() override;
 
@@ -24,21 +24,21 @@ public:
 };
 
 class PLINTH_API CMemoryException : public CException {
-public:
+ public:
   CMemoryException();
   explicit CMemoryException(BOOL autoDelete);
   BOOL GetErrorMessage(LPTSTR buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
 };
 
 class PLINTH_API CInvalidArgException : public CException {
-public:
+ public:
   CInvalidArgException();
   explicit CInvalidArgException(BOOL autoDelete);
   BOOL GetErrorMessage(LPTSTR buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
 };
 
 class PLINTH_API COleException : public CException {
-public:
+ public:
   COleException();
   BOOL GetErrorMessage(LPTSTR buffer, UINT maxChars, UINT* helpContext = nullptr) const override;
   // The HRESULT that failed.
@@ -46,7 +46,7 @@ public:
 };
 
 class PLINTH_API CArchiveException : public CException {
-public:
+ public:
   enum {
     none,
     genericException,
@@ -66,7 +66,7 @@ public:
 };
 
 class PLINTH_API CFileException : public CException {
-public:
+ public:
   enum {
     none,
     genericException,

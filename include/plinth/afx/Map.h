@@ -81,12 +81,12 @@ inline UINT HashKey<CString>(CString key) {
 
 template <class KEY, class ARG_KEY, class VALUE, class ARG_VALUE>
 class CMap : public CObject {
-public:
+ public:
   struct CPair {
     const KEY key;
     VALUE value;
 
-  protected:
+   protected:
     explicit CPair(ARG_KEY keyval) : key(keyval), value() {}
     friend class CMap;
   };
@@ -221,7 +221,7 @@ public:
     }
   }
 
-private:
+ private:
   // Plain storage: the pair is constructed in place while the entry is live. A removed entry
   // keeps its bucket and serial number so that a position still naming it can find its
   // successor: chains are ordered newest first, so the successor is the next older entry of the
@@ -331,7 +331,7 @@ private:
 
 // A map from strings (compared exactly) to untyped pointers.
 class PLINTH_API CMapStringToPtr : public CObject {
-public:
+ public:
   explicit CMapStringToPtr(INT_PTR blockSize = 10);
   ~CMapStringToPtr() override;
   CMapStringToPtr(const CMapStringToPtr&) = delete;
@@ -353,6 +353,6 @@ public:
   UINT GetHashTableSize() const noexcept;
   void InitHashTable(UINT hashSize, BOOL allocateNow = TRUE);
 
-private:
+ private:
   CMap<CString, const char*, void*, void*> m_map;
 };

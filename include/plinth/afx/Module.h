@@ -16,7 +16,7 @@ struct AFX_STRING_RESOURCE {
 PLINTH_API const char* AfxFindStringResource(UINT id) noexcept;
 
 class PLINTH_API CAfxModule {
-public:
+ public:
   // The table must outlive the module; ids need not be sorted.
   CAfxModule(const AFX_STRING_RESOURCE* strings, int count) noexcept;
   ~CAfxModule();
@@ -30,7 +30,7 @@ public:
   void JoinResourceChain() noexcept;
   void LeaveResourceChain() noexcept;
 
-private:
+ private:
   friend const char* AfxFindStringResource(UINT id) noexcept;
 
   const AFX_STRING_RESOURCE* m_strings;
@@ -41,13 +41,13 @@ private:
 
 // Makes a module current on this thread for the guard's lifetime (scopes nest).
 class PLINTH_API AFX_MAINTAIN_STATE {
-public:
+ public:
   explicit AFX_MAINTAIN_STATE(CAfxModule* module) noexcept;
   ~AFX_MAINTAIN_STATE();
   AFX_MAINTAIN_STATE(const AFX_MAINTAIN_STATE&) = delete;
   AFX_MAINTAIN_STATE& operator=(const AFX_MAINTAIN_STATE&) = delete;
 
-private:
+ private:
   CAfxModule* m_previous;
 };
 

@@ -4,10 +4,10 @@
 #include <plinth/Export.h>
 
 class PLINTH_API CObject {
-public:
+ public:
   virtual ~CObject();
 
-protected:
+ protected:
   CObject() = default;
   CObject(const CObject&) = default;
   CObject& operator=(const CObject&) = default;

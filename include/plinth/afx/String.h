@@ -18,15 +18,15 @@
 #include <cstdarg>
 
 class PLINTH_API CString {
-public:
+ public:
   CString() noexcept;
   CString(const CString& other) noexcept;
   CString(CString&& other) noexcept;
-  CString(const char* text);                   // null gives an empty string
-  CString(const char* text, int length);       // the first length bytes (may hold NULs)
-  CString(char ch, int repeat = 1);            // ch repeated; repeat <= 0 gives empty
-  CString(const unsigned char* text);          // the bytes, up to their NUL
-  CString(const wchar_t* text);                // converted to the ANSI code page
+  CString(const char* text);              // null gives an empty string
+  CString(const char* text, int length);  // the first length bytes (may hold NULs)
+  CString(char ch, int repeat = 1);       // ch repeated; repeat <= 0 gives empty
+  CString(const unsigned char* text);     // the bytes, up to their NUL
+  CString(const wchar_t* text);           // converted to the ANSI code page
   CString(const wchar_t* text, int length);
   ~CString();
 
@@ -145,7 +145,7 @@ public:
   // and returns TRUE; FALSE, text unchanged, when there is none.
   BOOL LoadString(UINT id);
 
-private:
+ private:
   char* m_pszData;
 };
 

@@ -6,7 +6,7 @@
 #include <plinth/win32.h>
 
 class PLINTH_API CWinApp : public CObject {
-public:
+ public:
   explicit CWinApp(LPCTSTR appName = nullptr);
   ~CWinApp() override;
 
@@ -35,13 +35,13 @@ PLINTH_API int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = (UI
 // does when a DLL it was linked with fails to initialise. Its destructor, at detach, runs
 // ExitInstance and leaves the chain before the earlier static objects are destroyed.
 class PLINTH_API CModuleLoad {
-public:
+ public:
   CModuleLoad(CAfxModule& module, CWinApp& app);
   ~CModuleLoad();
   CModuleLoad(const CModuleLoad&) = delete;
   CModuleLoad& operator=(const CModuleLoad&) = delete;
 
-private:
+ private:
   CAfxModule& m_module;
   CWinApp& m_app;
   bool m_attached;
