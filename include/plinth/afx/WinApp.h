@@ -19,7 +19,9 @@ class PLINTH_API CWinApp : public CObject {
 // The most recently constructed application object still alive, or null.
 PLINTH_API CWinApp* AfxGetApp() noexcept;
 
-// Starts Windows Sockets (version 1.1); fills data when given. TRUE on success.
+// Starts Windows Sockets (version 1.1); fills data when given. TRUE on success. On POSIX the
+// sockets need no start-up, so it cannot fail there (tests can force a failure, see
+// platform/posix/FaultInjection.h).
 PLINTH_API BOOL AfxSocketInit(WSADATA* data = nullptr);
 
 // Shows a message box with the text, or with string resource id of the current module.
