@@ -14,7 +14,11 @@ thread_local CAfxModule* t_currentModule = nullptr;
 }  // namespace
 
 CAfxModule::CAfxModule(const AFX_STRING_RESOURCE* strings, int count) noexcept
-    : m_strings(strings), m_count(strings ? count : 0), m_next(nullptr), m_joined(false) {}
+    : m_strings(strings),
+      m_count(strings ? count : 0),
+      m_next(nullptr),
+      m_joined(false),
+      m_socketsStarted(false) {}
 
 CAfxModule::~CAfxModule() { LeaveResourceChain(); }
 
@@ -55,6 +59,8 @@ const char* AfxFindStringResource(UINT id) noexcept {
   }
   return nullptr;
 }
+
+CAfxModule* AfxGetCurrentModule() noexcept { return t_currentModule; }
 
 AFX_MAINTAIN_STATE::AFX_MAINTAIN_STATE(CAfxModule* module) noexcept : m_previous(t_currentModule) {
   t_currentModule = module;

@@ -3,25 +3,40 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
+// Application objects stack up as modules load (the library's, a host's, a plug-in's) and may
+// go in any order; the newest still alive is the application.
+std::mutex g_appLock;
 std::atomic<CWinApp*> g_app{nullptr};
-// Sockets started by AfxSocketInit are cleaned up once, when the module that started them
-// detaches.
-std::atomic<bool> g_socketsStarted{false};
 
-void AfxSocketTerm() {
-  if (g_socketsStarted.exchange(false)) WSACleanup();
-}
+// Sockets are started once per module (or once for code outside every module) and cleaned up
+// when that module detaches, so that each start-up is matched by one clean-up.
+std::mutex g_socketsLock;
+bool g_socketsStartedOutsideModules = false;
 
 }  // namespace
 
-CWinApp::CWinApp(LPCTSTR appName) : m_pszAppName(appName) { g_app.store(this); }
+CWinApp::CWinApp(LPCTSTR appName) : m_pszAppName(appName) {
+  std::lock_guard<std::mutex> lock(g_appLock);
+  m_pPreviousApp = g_app.load();
+  g_app.store(this);
+}
 
 CWinApp::~CWinApp() {
-  CWinApp* self = this;
-  g_app.compare_exchange_strong(self, nullptr);
+  std::lock_guard<std::mutex> lock(g_appLock);
+  if (g_app.load() == this) {
+    g_app.store(m_pPreviousApp);
+    return;
+  }
+  for (CWinApp* app = g_app.load(); app; app = app->m_pPreviousApp) {
+    if (app->m_pPreviousApp == this) {
+      app->m_pPreviousApp = m_pPreviousApp;
+      return;
+    }
+  }
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
@@ -31,9 +46,13 @@ int CWinApp::ExitInstance() { return 0; }
 CWinApp* AfxGetApp() noexcept { return g_app.load(); }
 
 BOOL AfxSocketInit(WSADATA* data) {
+  CAfxModule* module = AfxGetCurrentModule();
+  std::lock_guard<std::mutex> lock(g_socketsLock);
+  bool& started = module ? module->m_socketsStarted : g_socketsStartedOutsideModules;
+  if (started) return TRUE;
   WSADATA local{};
   if (WSAStartup(MAKEWORD(1, 1), data ? data : &local) != 0) return FALSE;
-  g_socketsStarted.store(true);
+  started = true;
   return TRUE;
 }
 
@@ -55,7 +74,7 @@ CModuleLoad::CModuleLoad(CAfxModule& module, CWinApp& app)
     if (!m_attached) m_app.ExitInstance();
   }
   if (!m_attached) {
-    AfxSocketTerm();
+    CleanUpSockets();
     std::fflush(nullptr);
     std::_Exit(1);
   }
@@ -68,6 +87,13 @@ CModuleLoad::~CModuleLoad() {
     AFX_MANAGE_STATE(&m_module);
     m_app.ExitInstance();
   }
-  AfxSocketTerm();
+  CleanUpSockets();
   m_module.LeaveResourceChain();
+}
+
+void CModuleLoad::CleanUpSockets() {
+  std::lock_guard<std::mutex> lock(g_socketsLock);
+  if (!m_module.m_socketsStarted) return;
+  m_module.m_socketsStarted = false;
+  WSACleanup();
 }

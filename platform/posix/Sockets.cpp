@@ -8,15 +8,26 @@
 #include <cstring>
 
 namespace {
-constexpr int kWsaSysNotReady = 10091;  // WSASYSNOTREADY
-}
+constexpr int kWsaSysNotReady = 10091;      // WSASYSNOTREADY
+constexpr int kWsaVerNotSupported = 10092;  // WSAVERNOTSUPPORTED
+constexpr WORD kHighestVersion = MAKEWORD(2, 2);
 
+// A version word holds the major number in its low byte and the minor in its high byte, so
+// the two are swapped to compare versions as numbers.
+unsigned VersionOrder(WORD version) { return (version & 0xFFu) << 8 | version >> 8; }
+}  // namespace
+
+// The caller gets the version it asked for, or the highest one there is when it asked for a
+// later one; a major version 0 does not exist.
 extern "C" int WSAStartup(WORD versionRequested, LPWSADATA data) {
   if (plinth::posix::FaultInjected("WSAStartup")) return kWsaSysNotReady;
+  if ((versionRequested & 0xFFu) == 0) return kWsaVerNotSupported;
   if (data) {
     std::memset(data, 0, sizeof *data);
-    data->wVersion = versionRequested;
-    data->wHighVersion = MAKEWORD(2, 2);
+    data->wVersion = VersionOrder(versionRequested) > VersionOrder(kHighestVersion)
+                         ? kHighestVersion
+                         : versionRequested;
+    data->wHighVersion = kHighestVersion;
     std::strcpy(data->szDescription, "POSIX sockets");
     std::strcpy(data->szSystemStatus, "Running");
   }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 namespace {
 
@@ -77,6 +79,43 @@ TEST(StringResources, TheCurrentModuleIsSearchedBeforeTheChain) {
 TEST(Application, TheLibraryHasStartedItsApplicationObject) {
   ASSERT_NE(AfxGetApp(), nullptr);
   EXPECT_EQ(AfxGetApp()->m_pszAppName, nullptr);
+}
+
+// Modules come and go in any order (a plug-in unloaded before its host's application ends);
+// the newest application still alive stays the application.
+TEST(Application, TheNewestApplicationStillAliveIsTheApplication) {
+  CWinApp* const library = AfxGetApp();
+  for (bool olderGoesFirst : {true, false}) {
+    auto older = std::make_unique<CWinApp>("older");
+    auto newer = std::make_unique<CWinApp>("newer");
+    EXPECT_EQ(AfxGetApp(), newer.get());
+    CWinApp* const survivor = olderGoesFirst ? newer.get() : older.get();
+    (olderGoesFirst ? older : newer).reset();
+    EXPECT_EQ(AfxGetApp(), survivor) << olderGoesFirst;
+    older.reset();
+    newer.reset();
+    EXPECT_EQ(AfxGetApp(), library) << olderGoesFirst;
+  }
+}
+
+// The sockets start once per module: a second call in the same module does not start them
+// again (it would need a second clean-up), while another module starts its own.
+TEST(Sockets, StartOncePerModule) {
+  CAfxModule first(nullptr, 0), second(nullptr, 0);
+  {
+    AFX_MANAGE_STATE(&first);
+    EXPECT_TRUE(AfxSocketInit());
+  }
+  setenv("PLINTH_FAULT_INJECT", "WSAStartup", 1);  // from now on a start-up would fail
+  {
+    AFX_MANAGE_STATE(&first);
+    EXPECT_TRUE(AfxSocketInit());
+  }
+  {
+    AFX_MANAGE_STATE(&second);
+    EXPECT_FALSE(AfxSocketInit());
+  }
+  unsetenv("PLINTH_FAULT_INJECT");
 }
 
 }  // namespace

@@ -65,6 +65,7 @@ class CArray : public CObject {
       return;
     }
     TYPE copy(element);  // element may live in this array
+    if (static_cast<size_t>(index) >= m_items.max_size()) AfxThrowMemoryException();
     SetSize(index + 1);
     m_items[static_cast<size_t>(index)] = std::move(copy);
   }
@@ -89,17 +90,21 @@ class CArray : public CObject {
     if (this != &other) Guard([&] { m_items = other.m_items; });
   }
   // Inserts count copies of element before index; an index past the end grows the array.
+  // The room is reserved first, so that running out of memory leaves the array as it was.
   void InsertAt(INT_PTR index, ARG_TYPE element, INT_PTR count = 1) {
     if (index < 0 || count < 0) AfxThrowInvalidArgException();
     TYPE copy(element);
-    if (index > GetSize()) SetSize(index);
+    const size_t start = std::max(static_cast<size_t>(index), m_items.size());
     Guard([&] {
-      Reserve(m_items.size() + static_cast<size_t>(count));
+      Reserve(start + static_cast<size_t>(count));
+      if (static_cast<size_t>(index) > m_items.size()) m_items.resize(static_cast<size_t>(index));
       m_items.insert(m_items.begin() + index, static_cast<size_t>(count), copy);
     });
   }
   void RemoveAt(INT_PTR index, INT_PTR count = 1) {
-    if (index < 0 || count < 0 || index + count > GetSize()) AfxThrowInvalidArgException();
+    // Compared without adding, which could overflow for a huge count.
+    if (index < 0 || count < 0 || index > GetSize() || count > GetSize() - index)
+      AfxThrowInvalidArgException();
     m_items.erase(m_items.begin() + index, m_items.begin() + index + count);
   }
 
@@ -108,12 +113,23 @@ class CArray : public CObject {
     if (index < 0 || index >= GetSize()) AfxThrowInvalidArgException();
     return static_cast<size_t>(index);
   }
-  // Grows geometrically so that appending one element at a time stays linear.
+  // Grows geometrically so that appending one element at a time stays linear. When the
+  // generous size cannot be had (a huge growth step, memory nearly exhausted), the exact size
+  // may still fit.
   void Reserve(size_t wanted) {
-    if (wanted <= m_items.capacity()) return;
-    size_t step = m_growBy > 0 ? static_cast<size_t>(m_growBy) : 4;
-    size_t grown = m_items.capacity() + std::max(step, m_items.capacity() / 2);
-    m_items.reserve(std::max(wanted, grown));
+    const size_t capacity = m_items.capacity();
+    if (wanted <= capacity) return;
+    const size_t step = m_growBy > 0 ? static_cast<size_t>(m_growBy) : 4;
+    const size_t grown =
+        capacity + std::min(std::max(step, capacity / 2), m_items.max_size() - capacity);
+    if (grown > wanted) {
+      try {
+        m_items.reserve(grown);
+        return;
+      } catch (const std::bad_alloc&) {
+      }
+    }
+    m_items.reserve(wanted);
   }
   template <class F>
   static void Guard(F&& f) {

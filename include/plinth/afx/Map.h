@@ -12,7 +12,10 @@
 // While iterating, any entry may be removed, the one just returned included: a position whose
 // entry has gone moves on to the entry that would have followed it. When every remaining entry
 // has gone, that last GetNextAssoc returns a default key and value and the position null.
-// Entries inserted while iterating may or may not be visited.
+// Entries inserted while iterating may or may not be visited; the others are still visited once
+// each (when several walks are under way at once, this holds for the latest one to advance).
+// RemoveAll and InitHashTable end every walk: a position taken before them (other than a start
+// position) must not be used after them.
 //
 // A null position passed to GetNextAssoc, or a hash table size of 0, throws
 // CInvalidArgException*; exhausted memory throws CMemoryException*.
@@ -23,6 +26,7 @@
 #include <plinth/win32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -157,6 +161,7 @@ class CMap : public CObject {
     }
     m_freeHead = m_freeTail = nullptr;
     m_count = 0;
+    m_walkPosition.store(nullptr, std::memory_order_relaxed);
   }
 
   POSITION GetStartPosition() const noexcept {
@@ -179,6 +184,7 @@ class CMap : public CObject {
       return;
     }
     const Assoc* following = current->next ? current->next : FirstFrom(current->bucket + 1);
+    m_walkPosition.store(following, std::memory_order_relaxed);
     position = reinterpret_cast<POSITION>(const_cast<Assoc*>(following));
     key = current->Pair()->key;
     value = current->Pair()->value;
@@ -275,36 +281,50 @@ class CMap : public CObject {
   }
 
   // Removed entries are reused oldest first, so that one a position still names is not soon
-  // handed to a new key.
+  // handed to a new key; the one the latest walk's position names is never reused, since the
+  // walk would then go on from the new key's bucket and miss the entries in between.
   Assoc* NewAssoc(ARG_KEY key) {
-    if (!m_freeHead) {
-      // One extra element heads the block and links it to the others.
-      const size_t count = static_cast<size_t>(m_blockSize);
-      Assoc* block = nullptr;
-      Guard([&] { block = new Assoc[count + 1]; });
-      block->next = m_blocks;
-      m_blocks = block;
-      for (size_t i = 1; i <= count; ++i) {
-        block[i].live = false;
-        block[i].bucket = UINT(-1);
-        block[i].serial = 0;
-        block[i].next = i < count ? &block[i + 1] : nullptr;
-      }
-      m_freeHead = &block[1];
-      m_freeTail = &block[count];
+    const Assoc* named = m_walkPosition.load(std::memory_order_relaxed);
+    Assoc* previous = nullptr;
+    Assoc** link = &m_freeHead;
+    if (m_freeHead && m_freeHead == named) {
+      previous = m_freeHead;
+      link = &m_freeHead->next;
     }
-    Assoc* assoc = m_freeHead;
+    if (!*link) AddBlock();
+    Assoc* assoc = *link;
     try {
       ::new (static_cast<void*>(assoc->storage)) CPair(key);
     } catch (const std::bad_alloc&) {
       AfxThrowMemoryException();
     }
-    m_freeHead = assoc->next;
-    if (!m_freeHead) m_freeTail = nullptr;
+    *link = assoc->next;
+    if (m_freeTail == assoc) m_freeTail = previous;
     assoc->live = true;
     assoc->serial = ++m_serial;
     ++m_count;
     return assoc;
+  }
+
+  // Appends a block of free entries to the free list.
+  void AddBlock() {
+    // One extra element heads the block and links it to the others.
+    const size_t count = static_cast<size_t>(m_blockSize);
+    Assoc* block = nullptr;
+    Guard([&] { block = new Assoc[count + 1]; });
+    block->next = m_blocks;
+    m_blocks = block;
+    for (size_t i = 1; i <= count; ++i) {
+      block[i].live = false;
+      block[i].bucket = UINT(-1);
+      block[i].serial = 0;
+      block[i].next = i < count ? &block[i + 1] : nullptr;
+    }
+    if (m_freeTail)
+      m_freeTail->next = &block[1];
+    else
+      m_freeHead = &block[1];
+    m_freeTail = &block[count];
   }
 
   void FreeAssoc(Assoc* assoc) noexcept {
@@ -327,6 +347,9 @@ class CMap : public CObject {
   Assoc* m_blocks = nullptr;
   INT_PTR m_blockSize;
   uint64_t m_serial = 0;
+  // Where the latest walk stands. Atomic because walking is a const operation, which threads
+  // may share.
+  mutable std::atomic<const Assoc*> m_walkPosition{nullptr};
 };
 
 // A map from strings (compared exactly) to untyped pointers.

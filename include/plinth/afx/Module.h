@@ -12,8 +12,13 @@ struct AFX_STRING_RESOURCE {
   const char* text;
 };
 
+class CAfxModule;
+
 // The text of string resource id: the current module's, then the chain's. Null when none.
 PLINTH_API const char* AfxFindStringResource(UINT id) noexcept;
+
+// The module made current on this thread, or null outside every AFX_MANAGE_STATE scope.
+PLINTH_API CAfxModule* AfxGetCurrentModule() noexcept;
 
 class PLINTH_API CAfxModule {
  public:
@@ -32,11 +37,15 @@ class PLINTH_API CAfxModule {
 
  private:
   friend const char* AfxFindStringResource(UINT id) noexcept;
+  friend BOOL AfxSocketInit(WSADATA* data);
+  friend class CModuleLoad;
 
   const AFX_STRING_RESOURCE* m_strings;
   int m_count;
   CAfxModule* m_next;  // the chain, guarded by the framework
   bool m_joined;
+  // Set when AfxSocketInit started the sockets for this module; its detach cleans them up.
+  bool m_socketsStarted;
 };
 
 // Makes a module current on this thread for the guard's lifetime (scopes nest).

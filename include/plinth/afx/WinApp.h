@@ -9,19 +9,26 @@ class PLINTH_API CWinApp : public CObject {
  public:
   explicit CWinApp(LPCTSTR appName = nullptr);
   ~CWinApp() override;
+  CWinApp(const CWinApp&) = delete;
+  CWinApp& operator=(const CWinApp&) = delete;
 
   virtual BOOL InitInstance();
   virtual int ExitInstance();
 
   LPCTSTR m_pszAppName;
+
+ private:
+  CWinApp* m_pPreviousApp;  // the application constructed before this one, still alive
 };
 
 // The most recently constructed application object still alive, or null.
 PLINTH_API CWinApp* AfxGetApp() noexcept;
 
-// Starts Windows Sockets (version 1.1); fills data when given. TRUE on success. On POSIX the
-// sockets need no start-up, so it cannot fail there (tests can force a failure, see
-// platform/posix/FaultInjection.h).
+// Starts Windows Sockets (version 1.1) for the current module, once: later calls return TRUE
+// and leave data alone. The first call fills data when given. A library module's detach
+// cleans its sockets up (those started outside every module last as long as the process).
+// TRUE on success. On POSIX the sockets need no start-up, so it cannot fail there
+// (tests can force a failure, see platform/posix/FaultInjection.h).
 PLINTH_API BOOL AfxSocketInit(WSADATA* data = nullptr);
 
 // Shows a message box with the text, or with string resource id of the current module.
@@ -44,6 +51,8 @@ class PLINTH_API CModuleLoad {
   CModuleLoad& operator=(const CModuleLoad&) = delete;
 
  private:
+  void CleanUpSockets();
+
   CAfxModule& m_module;
   CWinApp& m_app;
   bool m_attached;

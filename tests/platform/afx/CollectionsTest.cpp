@@ -6,6 +6,8 @@
 #include <map>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -48,17 +50,69 @@ TEST(Array, AddingAnElementOfTheSameArraySurvivesReallocation) {
   EXPECT_EQ(strings.GetSize(), 130);
 }
 
-TEST(Array, OutOfRangeThrowsInvalidArgument) {
-  CStringArray strings;
-  strings.Add("x");
-  const CStringArray& constant = strings;
-  EXPECT_TRUE(ThrowsInvalidArg([&] { strings.GetAt(1); }));
-  EXPECT_TRUE(ThrowsInvalidArg([&] { constant[-1]; }));
-  EXPECT_TRUE(ThrowsInvalidArg([&] { strings.SetAt(1, "y"); }));
-  EXPECT_TRUE(ThrowsInvalidArg([&] { strings.SetAtGrow(-1, "y"); }));
-  EXPECT_TRUE(ThrowsInvalidArg([&] { strings.SetSize(-1); }));
-  EXPECT_TRUE(ThrowsInvalidArg([&] { strings.RemoveAt(0, 2); }));
-  EXPECT_EQ(strings.GetSize(), 1);
+// Indexes outside the array are invalid arguments; sizes beyond what memory can hold are out
+// of memory. Either way the array keeps its contents, and no size arithmetic overflows.
+TEST(Array, BadIndexesAndSizesThrowAndLeaveTheArrayAlone) {
+  enum Kind { kInvalidArg, kMemory };
+  constexpr INT_PTR kMax = INTPTR_MAX;
+  struct Case {
+    const char* call;
+    void (*body)(CStringArray&);
+    Kind expected;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"GetAt(1)",                 [](CStringArray& a) { a.GetAt(1); },                   kInvalidArg},
+      {"const [-1]",               [](CStringArray& a) { std::as_const(a)[-1]; },         kInvalidArg},
+      {"SetAt(1)",                 [](CStringArray& a) { a.SetAt(1, "y"); },              kInvalidArg},
+      {"SetAtGrow(-1)",            [](CStringArray& a) { a.SetAtGrow(-1, "y"); },         kInvalidArg},
+      {"SetSize(-1)",              [](CStringArray& a) { a.SetSize(-1); },                kInvalidArg},
+      {"InsertAt(-1)",             [](CStringArray& a) { a.InsertAt(-1, "y"); },          kInvalidArg},
+      {"InsertAt(0, count -1)",    [](CStringArray& a) { a.InsertAt(0, "y", -1); },       kInvalidArg},
+      {"RemoveAt(0, 2)",           [](CStringArray& a) { a.RemoveAt(0, 2); },             kInvalidArg},
+      {"RemoveAt(2)",              [](CStringArray& a) { a.RemoveAt(2, 0); },             kInvalidArg},
+      {"RemoveAt(1, max)",         [](CStringArray& a) { a.RemoveAt(1, kMax); },          kInvalidArg},
+      {"RemoveAt(max, 1)",         [](CStringArray& a) { a.RemoveAt(kMax, 1); },          kInvalidArg},
+      {"SetSize(max)",             [](CStringArray& a) { a.SetSize(kMax); },              kMemory},
+      {"SetAtGrow(max)",           [](CStringArray& a) { a.SetAtGrow(kMax, "y"); },       kMemory},
+      {"InsertAt(max)",            [](CStringArray& a) { a.InsertAt(kMax, "y"); },        kMemory},
+      {"InsertAt(0, count max)",   [](CStringArray& a) { a.InsertAt(0, "y", kMax); },     kMemory},
+      {"InsertAt(5, count max-4)", [](CStringArray& a) { a.InsertAt(5, "y", kMax - 4); }, kMemory},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    CStringArray strings;
+    strings.Add("x");
+    CException* caught = nullptr;
+    try {
+      c.body(strings);
+    } catch (CException* e) {
+      caught = e;
+    }
+    ASSERT_NE(caught, nullptr) << c.call;
+    if (c.expected == kInvalidArg) {
+      EXPECT_NE(dynamic_cast<CInvalidArgException*>(caught), nullptr) << c.call;
+    } else {
+      EXPECT_NE(dynamic_cast<CMemoryException*>(caught), nullptr) << c.call;
+    }
+    caught->Delete();
+    ASSERT_EQ(strings.GetSize(), 1) << c.call;
+    EXPECT_EQ(strings[0], "x") << c.call;
+  }
+}
+
+TEST(Array, InsertAtAndRemoveAtShiftTheElements) {
+  CByteArray bytes;
+  for (BYTE b : {1, 2, 3}) bytes.Add(b);
+  bytes.InsertAt(1, 9, 2);  // 1 9 9 2 3
+  bytes.InsertAt(6, 7);     // past the end: 1 9 9 2 3 0 7
+  bytes.RemoveAt(0);        // 9 9 2 3 0 7
+  bytes.RemoveAt(2, 2);     // 9 9 0 7
+  const BYTE expected[] = {9, 9, 0, 7};
+  ASSERT_EQ(bytes.GetSize(), 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(bytes[i], expected[i]) << i;
+  bytes.RemoveAt(4, 0);  // removing nothing at the end is allowed
+  EXPECT_EQ(bytes.GetSize(), 4);
 }
 
 TEST(Map, StringKeysAreExactAndHashByBytes) {
@@ -109,12 +163,15 @@ TEST(Map, ManyEntriesInsertLookUpAndRemove) {
   EXPECT_EQ(map.GetStartPosition(), nullptr);
 }
 
-// Removals while walking the map, checked against a model: every entry still present when the
-// walk reaches it is seen exactly once, and none is seen after its removal.
-TEST(Map, RemovingWhileIteratingVisitsEachSurvivorOnce) {
+// Removals and insertions while walking the map, checked against a model: every entry still
+// present when the walk reaches it is seen exactly once, none is seen after its removal, and
+// an entry inserted on the way may or may not be seen. Insertions reuse the storage of removed
+// entries; the walk must not follow one that its position named into another bucket.
+TEST(Map, ChangingWhileIteratingVisitsEachSurvivorOnce) {
   std::mt19937 random(12345);
   for (int round = 0; round < 50; ++round) {
-    CMap<CString, const char*, int, int> map;
+    // With blocks of one entry, as many insertions as removals reuse every removed entry.
+    CMap<CString, const char*, int, int> map(round % 2 ? 1 : 10);
     std::map<std::string, int> seen;
     const int size = 1 + static_cast<int>(random() % 300);
     for (int i = 0; i < size; ++i) {
@@ -122,26 +179,42 @@ TEST(Map, RemovingWhileIteratingVisitsEachSurvivorOnce) {
       map[key.c_str()] = i;
       seen[key] = 0;
     }
+    int removed = 0, inserted = 0;
     CString key;
     int value = 0;
     for (POSITION pos = map.GetStartPosition(); pos;) {
       map.GetNextAssoc(pos, key, value);
-      if (key.IsEmpty()) break;  // the remaining entries went while the walk held a position
+      if (key.IsEmpty()) break;     // the remaining entries went while the walk held a position
+      if (key[0] == 'n') continue;  // inserted during the walk
       ASSERT_TRUE(seen.count(key.GetString())) << key.GetString();
       ++seen[key.GetString()];
-      // Remove the entry just returned, another one, or nothing.
-      const int choice = static_cast<int>(random() % 3);
+      // Remove the entry just returned, another one, or one not yet visited and then refill.
+      const int choice = static_cast<int>(random() % 4);
       if (choice == 0) {
         map.RemoveKey(key);
         seen.erase(key.GetString());
+        ++removed;
       } else if (choice == 1) {
         const std::string other = "k" + std::to_string(random() % size);
-        if (map.RemoveKey(other.c_str()) && seen[other] == 0) seen.erase(other);
+        if (map.RemoveKey(other.c_str())) {
+          ++removed;
+          if (seen[other] == 0) seen.erase(other);
+        }
+      } else if (choice == 2) {
+        std::vector<std::string> unvisited;
+        for (const auto& [name, count] : seen)
+          if (count == 0 && name != key.GetString()) unvisited.push_back(name);
+        if (unvisited.empty()) continue;
+        const std::string other = unvisited[random() % unvisited.size()];
+        ASSERT_TRUE(map.RemoveKey(other.c_str()));
+        seen.erase(other);
+        for (++removed; inserted < removed; ++inserted)
+          map[("n" + std::to_string(inserted)).c_str()] = -1;
       }
     }
-    for (const auto& [name, count] : seen) EXPECT_LE(count, 1) << name;
     for (const auto& [name, count] : seen) {
       int ignored;
+      EXPECT_LE(count, 1) << name;
       if (map.Lookup(name.c_str(), ignored)) {
         EXPECT_EQ(count, 1) << name;
       }

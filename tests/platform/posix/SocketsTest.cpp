@@ -1,0 +1,35 @@
+// The sockets start-up answers version requests as Windows Sockets 2.2 does.
+#include <gtest/gtest.h>
+#include <plinth/win32.h>
+
+namespace {
+
+TEST(WSAStartup, GrantsTheRequestedVersionUpToTheHighest) {
+  struct Case {
+    WORD requested;
+    int result;
+    WORD granted;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {MAKEWORD(1, 1), 0,     MAKEWORD(1, 1)},
+      {MAKEWORD(2, 0), 0,     MAKEWORD(2, 0)},
+      {MAKEWORD(2, 2), 0,     MAKEWORD(2, 2)},
+      {MAKEWORD(2, 3), 0,     MAKEWORD(2, 2)},
+      {MAKEWORD(3, 0), 0,     MAKEWORD(2, 2)},
+      {MAKEWORD(0, 9), 10092, 0xBEEF},  // WSAVERNOTSUPPORTED, data untouched
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    WSADATA data;
+    data.wVersion = 0xBEEF;
+    EXPECT_EQ(WSAStartup(c.requested, &data), c.result) << std::hex << c.requested;
+    EXPECT_EQ(data.wVersion, c.granted) << std::hex << c.requested;
+    if (c.result == 0) {
+      EXPECT_EQ(data.wHighVersion, MAKEWORD(2, 2));
+      WSACleanup();
+    }
+  }
+}
+
+}  // namespace
