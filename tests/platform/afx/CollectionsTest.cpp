@@ -9,19 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "support/FrameworkExceptions.h"
+
 namespace {
 
-template <class F>
-bool ThrowsInvalidArg(F body) {
-  try {
-    body();
-  } catch (CException* e) {
-    const bool invalidArg = dynamic_cast<CInvalidArgException*>(e) != nullptr;
-    e->Delete();
-    return invalidArg;
-  }
-  return false;
-}
+using plinth::test::ThrowsInvalidArg;
 
 TEST(Array, GrowsByAppendingAndEmptiesBySetSize) {
   CStringArray strings;
@@ -83,12 +75,7 @@ TEST(Array, BadIndexesAndSizesThrowAndLeaveTheArrayAlone) {
   for (const Case& c : cases) {
     CStringArray strings;
     strings.Add("x");
-    CException* caught = nullptr;
-    try {
-      c.body(strings);
-    } catch (CException* e) {
-      caught = e;
-    }
+    CException* caught = plinth::test::Caught([&] { c.body(strings); });
     ASSERT_NE(caught, nullptr) << c.call;
     if (c.expected == kInvalidArg) {
       EXPECT_NE(dynamic_cast<CInvalidArgException*>(caught), nullptr) << c.call;

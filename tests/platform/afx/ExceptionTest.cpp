@@ -4,17 +4,11 @@
 
 #include <string>
 
+#include "support/FrameworkExceptions.h"
+
 namespace {
 
-template <class F>
-CException* Caught(F body) {
-  try {
-    body();
-  } catch (CException* e) {
-    return e;
-  }
-  return nullptr;
-}
+using plinth::test::Caught;
 
 std::string Message(const CException& e, UINT size = 256) {
   char buffer[256] = "sentinel";

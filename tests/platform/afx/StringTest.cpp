@@ -8,22 +8,13 @@
 #include <cstring>
 #include <string>
 
+#include "support/FrameworkExceptions.h"
+
 namespace {
 
 std::string Bytes(const CString& s) { return std::string(s.GetString(), s.GetLength()); }
 
-// Runs body and reports whether it threw the framework's invalid-argument exception.
-template <class F>
-bool ThrowsInvalidArg(F body) {
-  try {
-    body();
-  } catch (CException* e) {
-    const bool invalidArg = dynamic_cast<CInvalidArgException*>(e) != nullptr;
-    e->Delete();
-    return invalidArg;
-  }
-  return false;
-}
+using plinth::test::ThrowsInvalidArg;
 
 class CodePage : public testing::Test {
  protected:
