@@ -384,6 +384,24 @@ int CKaString::FindNoCase(char ch, int start) const {
 int CKaString::FindNoCase(const char* sub, int start) const {
   if (start < 0 || start > GetLength()) return -1;
   if (!sub || !*sub) return start;
+  if (!plinth::text::LeadBytesOfActivePage()) {
+    // Where every byte is a character, a byte folds the same wherever the copy begins, and the
+    // search stops at the first NUL: only that stretch needs lowering, which keeps a loop of
+    // calls over a long text from lowering all of it each time.
+    const char* from = GetString() + start;
+    const size_t searched = std::strlen(from);
+    std::unique_ptr<unsigned char[]> lowered;
+    try {
+      lowered.reset(new unsigned char[searched + 1]);
+    } catch (const std::bad_alloc&) {
+      AfxThrowMemoryException();
+    }
+    plinth::text::CopyLowered(Bytes(from), searched, lowered.get());
+    CString loweredSub(sub);
+    loweredSub.MakeLower();
+    const unsigned char* found = _mbsstr(lowered.get(), Bytes(loweredSub.GetString()));
+    return found ? start + static_cast<int>(found - lowered.get()) : -1;
+  }
   CKaString lowered(*this);
   lowered.MakeLower();
   CString loweredSub(sub);
