@@ -5,12 +5,17 @@
 
 #include "platform/posix/FaultInjection.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace {
 constexpr int kWsaSysNotReady = 10091;      // WSASYSNOTREADY
 constexpr int kWsaVerNotSupported = 10092;  // WSAVERNOTSUPPORTED
+constexpr int kWsaNotInitialised = 10093;  // WSANOTINITIALISED
 constexpr WORD kHighestVersion = MAKEWORD(2, 2);
+
+// Each successful start-up needs its own clean-up, as on Windows.
+std::atomic<int> startUps{0};
 
 // A version word holds the major number in its low byte and the minor in its high byte, so
 // the two are swapped to compare versions as numbers.
@@ -31,7 +36,17 @@ extern "C" int WSAStartup(WORD versionRequested, LPWSADATA data) {
     std::strcpy(data->szDescription, "POSIX sockets");
     std::strcpy(data->szSystemStatus, "Running");
   }
+  startUps.fetch_add(1);
   return 0;
 }
 
-extern "C" int WSACleanup(void) { return 0; }
+// Without a start-up to match, Windows refuses with SOCKET_ERROR and WSANOTINITIALISED as the
+// last error.
+extern "C" int WSACleanup(void) {
+  int count = startUps.load();
+  while (count > 0 && !startUps.compare_exchange_weak(count, count - 1)) {
+  }
+  if (count > 0) return 0;
+  SetLastError(kWsaNotInitialised);
+  return -1;
+}

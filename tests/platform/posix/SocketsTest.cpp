@@ -32,4 +32,14 @@ TEST(WSAStartup, GrantsTheRequestedVersionUpToTheHighest) {
   }
 }
 
+TEST(WSACleanup, RefusesACleanUpWithoutAStartUp) {
+  // The library started the sockets once when it loaded; that start-up is the last to match.
+  ASSERT_EQ(WSACleanup(), 0);
+  SetLastError(0);
+  EXPECT_EQ(WSACleanup(), -1);
+  EXPECT_EQ(GetLastError(), 10093u);  // WSANOTINITIALISED
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);  // the library's own, given back
+}
+
 }  // namespace
