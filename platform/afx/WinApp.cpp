@@ -1,8 +1,8 @@
 #include <plinth/afx/WinApp.h>
 
+#include "platform/LoadRefusal.h"
+
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -75,8 +75,8 @@ CModuleLoad::CModuleLoad(CAfxModule& module, CWinApp& app)
   }
   if (!m_attached) {
     CleanUpSockets();
-    std::fflush(nullptr);
-    std::_Exit(1);
+    plinth::platform::RefuseModuleLoad();
+    return;
   }
   m_module.JoinResourceChain();
 }

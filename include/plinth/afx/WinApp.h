@@ -40,15 +40,19 @@ PLINTH_API int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = (UI
 // objects before it already built), makes the module current, calls the application's
 // InitInstance and, when that succeeds, puts the module's resources on the chain. When it
 // fails, ExitInstance runs and the load is refused: a POSIX shared object cannot decline to
-// load once its constructors run, so the process ends with exit status 1, as a Windows process
-// does when a DLL it was linked with fails to initialise. Its destructor, at detach, runs
-// ExitInstance and leaves the chain before the earlier static objects are destroyed.
+// load once its constructors run, so there the process ends with exit status 1, as a Windows
+// process does when a DLL it was linked with fails to initialise; a Windows entry point asks
+// Attached() and answers FALSE. Its destructor, at detach, runs ExitInstance and leaves the
+// chain before the earlier static objects are destroyed.
 class PLINTH_API CModuleLoad {
  public:
   CModuleLoad(CAfxModule& module, CWinApp& app);
   ~CModuleLoad();
   CModuleLoad(const CModuleLoad&) = delete;
   CModuleLoad& operator=(const CModuleLoad&) = delete;
+
+  // Whether InitInstance accepted the load.
+  bool Attached() const noexcept { return m_attached; }
 
  private:
   void CleanUpSockets();
