@@ -37,14 +37,14 @@ class CArray : public CObject {
   void SetSize(INT_PTR newSize, INT_PTR growBy = -1) {
     if (newSize < 0) AfxThrowInvalidArgException();
     if (growBy >= 0) m_growBy = growBy;
-    Guard([&] {
+    AfxThrowMemoryOnAllocFailure([&] {
       if (static_cast<size_t>(newSize) > m_items.capacity()) Reserve(static_cast<size_t>(newSize));
       m_items.resize(static_cast<size_t>(newSize));
     });
   }
   void RemoveAll() noexcept { m_items.clear(); }
   void FreeExtra() {
-    Guard([&] { m_items.shrink_to_fit(); });
+    AfxThrowMemoryOnAllocFailure([&] { m_items.shrink_to_fit(); });
   }
 
   const TYPE& GetAt(INT_PTR index) const { return m_items[Checked(index)]; }
@@ -80,14 +80,14 @@ class CArray : public CObject {
       CArray copy(other);
       return Append(copy);
     }
-    Guard([&] {
+    AfxThrowMemoryOnAllocFailure([&] {
       Reserve(m_items.size() + other.m_items.size());
       m_items.insert(m_items.end(), other.m_items.begin(), other.m_items.end());
     });
     return oldSize;
   }
   void Copy(const CArray& other) {
-    if (this != &other) Guard([&] { m_items = other.m_items; });
+    if (this != &other) AfxThrowMemoryOnAllocFailure([&] { m_items = other.m_items; });
   }
   // Inserts count copies of element before index; an index past the end grows the array.
   // The room is reserved first, so that running out of memory leaves the array as it was.
@@ -95,7 +95,7 @@ class CArray : public CObject {
     if (index < 0 || count < 0) AfxThrowInvalidArgException();
     TYPE copy(element);
     const size_t start = std::max(static_cast<size_t>(index), m_items.size());
-    Guard([&] {
+    AfxThrowMemoryOnAllocFailure([&] {
       Reserve(start + static_cast<size_t>(count));
       if (static_cast<size_t>(index) > m_items.size()) m_items.resize(static_cast<size_t>(index));
       m_items.insert(m_items.begin() + index, static_cast<size_t>(count), copy);
@@ -130,16 +130,6 @@ class CArray : public CObject {
       }
     }
     m_items.reserve(wanted);
-  }
-  template <class F>
-  static void Guard(F&& f) {
-    try {
-      f();
-    } catch (const std::bad_alloc&) {
-      AfxThrowMemoryException();
-    } catch (const std::length_error&) {
-      AfxThrowMemoryException();
-    }
   }
 
   std::vector<TYPE> m_items;

@@ -8,6 +8,9 @@
 #include <plinth/afx/String.h>
 #include <plinth/win32.h>
 
+#include <new>
+#include <stdexcept>
+
 class PLINTH_API CException : public CObject {
  public:
   explicit CException(BOOL autoDelete = TRUE);
@@ -101,3 +104,16 @@ class PLINTH_API CFileException : public CException {
 [[noreturn]] PLINTH_API void AfxThrowArchiveException(int cause, LPCTSTR archiveName = nullptr);
 [[noreturn]] PLINTH_API void AfxThrowFileException(int cause, LONG osError = -1,
                                                    LPCTSTR fileName = nullptr);
+
+// Runs f, turning the standard library's allocation failures into CMemoryException, which is
+// what callers of the framework's containers catch.
+template <class F>
+void AfxThrowMemoryOnAllocFailure(F&& f) {
+  try {
+    f();
+  } catch (const std::bad_alloc&) {
+    AfxThrowMemoryException();
+  } catch (const std::length_error&) {
+    AfxThrowMemoryException();
+  }
+}

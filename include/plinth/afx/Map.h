@@ -205,7 +205,7 @@ class CMap : public CObject {
     }
     // Each chain must stay ordered newest first, which the iteration after a removal relies on.
     std::vector<Assoc*> entries;
-    Guard([&] { entries.reserve(static_cast<size_t>(m_count)); });
+    AfxThrowMemoryOnAllocFailure([&] { entries.reserve(static_cast<size_t>(m_count)); });
     for (UINT i = 0; i < m_tableSize; ++i)
       for (Assoc* assoc = m_table[i]; assoc; assoc = assoc->next) entries.push_back(assoc);
     std::sort(entries.begin(), entries.end(),
@@ -246,17 +246,8 @@ class CMap : public CObject {
     }
   };
 
-  template <class F>
-  static void Guard(F&& f) {
-    try {
-      f();
-    } catch (const std::bad_alloc&) {
-      AfxThrowMemoryException();
-    }
-  }
-
   void AllocateTable(UINT size) {
-    Guard([&] { m_table = new Assoc*[size](); });
+    AfxThrowMemoryOnAllocFailure([&] { m_table = new Assoc*[size](); });
   }
 
   Assoc* Find(ARG_KEY key, UINT hash) const {
@@ -311,7 +302,7 @@ class CMap : public CObject {
     // One extra element heads the block and links it to the others.
     const size_t count = static_cast<size_t>(m_blockSize);
     Assoc* block = nullptr;
-    Guard([&] { block = new Assoc[count + 1]; });
+    AfxThrowMemoryOnAllocFailure([&] { block = new Assoc[count + 1]; });
     block->next = m_blocks;
     m_blocks = block;
     for (size_t i = 1; i <= count; ++i) {
