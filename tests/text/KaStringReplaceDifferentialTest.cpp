@@ -10,6 +10,8 @@
 #include <random>
 #include <string>
 
+#include "support/Environment.h"
+
 namespace {
 
 const unsigned char* U(const char* s) { return reinterpret_cast<const unsigned char*>(s); }
@@ -78,7 +80,7 @@ protected:
   void SetUp() override { savedPage_ = _getmbcp(); }
   void TearDown() override {
     _setmbcp(savedPage_);
-    unsetenv("PLINTH_TEXT_AUTOMATON");
+    plinth::test::RemoveEnvironmentVariableForTest("PLINTH_TEXT_AUTOMATON");
   }
 
   std::string Random(const std::string& alphabet, size_t maxLength, size_t minLength = 0) {
@@ -135,7 +137,7 @@ TEST_F(ReplaceDifferential, FindReplaceAndNoCaseMatchTheStepByStepLoops) {
 TEST_F(ReplaceDifferential, FindReplaceArrayMatchesTheNaivePassInBothAutomata) {
   const std::string alphabet("abcA\x81\0", 6);
   for (const char* mode : {"dense", "sparse"}) {
-    setenv("PLINTH_TEXT_AUTOMATON", mode, 1);
+    plinth::test::SetEnvironmentVariableForTest("PLINTH_TEXT_AUTOMATON", mode);
     for (int round = 0; round < 4000; ++round) {
       CStringArray finds, reps;
       const int n = std::uniform_int_distribution<int>(0, 5)(rng_);
@@ -158,11 +160,11 @@ TEST_F(ReplaceDifferential, FindReplaceArrayWithThousandsOfFinds) {
   }
   const std::string text = Random("abcde", 6000, 6000);
   for (const char* mode : {"dense", "sparse"}) {
-    setenv("PLINTH_TEXT_AUTOMATON", mode, 1);
+    plinth::test::SetEnvironmentVariableForTest("PLINTH_TEXT_AUTOMATON", mode);
     CheckArray(text, finds, reps);
   }
   // So many distinct bytes and states that the dense table is out of reach.
-  unsetenv("PLINTH_TEXT_AUTOMATON");
+  plinth::test::RemoveEnvironmentVariableForTest("PLINTH_TEXT_AUTOMATON");
   std::string bytes;
   for (int b = 1; b < 256; ++b) bytes += static_cast<char>(b);
   CStringArray wide;

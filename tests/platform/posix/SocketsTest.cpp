@@ -1,6 +1,9 @@
 // The sockets start-up answers version requests as Windows Sockets 2.2 does.
 #include <gtest/gtest.h>
+#include <plinth/afx/WinApp.h>
 #include <plinth/win32.h>
+
+#include "support/Environment.h"
 
 namespace {
 
@@ -40,6 +43,26 @@ TEST(WSACleanup, RefusesACleanUpWithoutAStartUp) {
   EXPECT_EQ(GetLastError(), 10093u);  // WSANOTINITIALISED
   WSADATA data;
   ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);  // the library's own, given back
+}
+
+// Each module starts the sockets for itself: with the start-up made to fail, a module that
+// already started them still answers TRUE, while another module sees the failure.
+TEST(AfxSocketInit, StartsOncePerModule) {
+  CAfxModule first(nullptr, 0), second(nullptr, 0);
+  {
+    AFX_MANAGE_STATE(&first);
+    EXPECT_TRUE(AfxSocketInit());
+  }
+  plinth::test::SetEnvironmentVariableForTest("PLINTH_FAULT_INJECT", "WSAStartup");
+  {
+    AFX_MANAGE_STATE(&first);
+    EXPECT_TRUE(AfxSocketInit());
+  }
+  {
+    AFX_MANAGE_STATE(&second);
+    EXPECT_FALSE(AfxSocketInit());
+  }
+  plinth::test::RemoveEnvironmentVariableForTest("PLINTH_FAULT_INJECT");
 }
 
 }  // namespace
