@@ -11,6 +11,7 @@
 #include <string>
 
 #include "support/Environment.h"
+#include "support/Wine.h"
 
 namespace {
 
@@ -114,7 +115,10 @@ private:
 
 TEST_F(ReplaceDifferential, FindReplaceAndNoCaseMatchTheStepByStepLoops) {
   const std::string alphabets[] = {std::string("aAbB\0", 5), std::string("aAb\x81\x5C\xE0@\0", 8)};
+  // The reference searches with _mbsstr, which Wine does byte by byte, so there it is a
+  // reference for single-byte pages only.
   for (int page : {0, 932}) {
+    if (page != 0 && plinth::test::RunningUnderWine()) continue;
     ASSERT_EQ(_setmbcp(page), 0);
     const std::string& alphabet = alphabets[page ? 1 : 0];
     const std::string noNul = alphabet.substr(0, alphabet.size() - 1);
