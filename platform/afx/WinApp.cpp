@@ -1,6 +1,7 @@
 #include <plinth/afx/WinApp.h>
 
 #include "platform/LoadRefusal.h"
+#include "platform/Sockets.h"
 #include "platform/afx/ModuleAccess.h"
 
 #include <atomic>
@@ -53,7 +54,7 @@ BOOL AfxSocketInit(WSADATA* data) {
       module ? CAfxModuleAccess::SocketsStarted(*module) : g_socketsStartedOutsideModules;
   if (started) return TRUE;
   WSADATA local{};
-  if (WSAStartup(MAKEWORD(1, 1), data ? data : &local) != 0) return FALSE;
+  if (plinth::platform::StartSockets(MAKEWORD(1, 1), data ? data : &local) != 0) return FALSE;
   started = true;
   return TRUE;
 }

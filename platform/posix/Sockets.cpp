@@ -3,6 +3,7 @@
 // sockets library cannot start.
 #include <plinth/win32.h>
 
+#include "platform/Sockets.h"
 #include "platform/posix/FaultInjection.h"
 
 #include <atomic>
@@ -52,3 +53,10 @@ extern "C" int WSACleanup(void) {
   SetLastError(kWsaNotInitialised);
   return -1;
 }
+
+namespace plinth::platform {
+
+// The failure a test may ask for is WSAStartup's own here.
+int StartSockets(WORD version, WSADATA* data) { return WSAStartup(version, data); }
+
+}  // namespace plinth::platform

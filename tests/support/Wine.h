@@ -22,12 +22,11 @@ inline bool RunningUnderWine() {
 
 // EXPECT_EQ(actual, expected) on Windows and POSIX; under Wine, whose answer differs for the
 // reason given, EXPECT_NE.
-#define PLINTH_EXPECT_EQ_TODO_WINE(actual, expected, reason)                              \
-  do {                                                                                    \
-    if (::plinth::test::RunningUnderWine()) {                                             \
-      EXPECT_NE(actual, expected) << "Wine now agrees with Windows (" reason "): drop the " \
-                                     "mark";                                              \
-    } else {                                                                              \
-      EXPECT_EQ(actual, expected);                                                        \
-    }                                                                                     \
+#define PLINTH_EXPECT_EQ_TODO_WINE(actual, expected, reason)                        \
+  do {                                                                              \
+    if (::plinth::test::RunningUnderWine()) {                                       \
+      EXPECT_NE(actual, expected) << "Wine now agrees (" reason "): drop the mark"; \
+    } else {                                                                        \
+      EXPECT_EQ(actual, expected);                                                  \
+    }                                                                               \
   } while (0)

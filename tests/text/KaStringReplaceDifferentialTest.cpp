@@ -138,6 +138,28 @@ TEST_F(ReplaceDifferential, FindReplaceAndNoCaseMatchTheStepByStepLoops) {
   }
 }
 
+// Repetitive texts make a first-byte search compare nearly the whole find at every byte; the
+// search then changes method part-way through a text, which must not lose or add a match.
+TEST_F(ReplaceDifferential, FindReplaceOnRepetitiveTextsMatchesTheStepByStepLoop) {
+  ASSERT_EQ(_setmbcp(0), 0);
+  struct Case {
+    std::string text, find;
+  };
+  const std::string run(3000, 'a');
+  const Case cases[] = {
+      {run + "b" + run + "ab" + run + "b", std::string(100, 'a') + "b"},
+      {run + run, std::string(200, 'a')},  // overlapping candidates everywhere
+      {run + "ba" + run, "ab" + std::string(500, 'a')},
+      {std::string(20000, 'a'), std::string(1000, 'a') + "c"},  // no match at all
+  };
+  for (const Case& c : cases) {
+    CKaString expected(c.text.c_str()), actual(expected);
+    const int expectedCount = NaiveFindReplace(expected, c.find.c_str(), "<>", true);
+    EXPECT_EQ(actual.FindReplace(c.find.c_str(), "<>", true), expectedCount) << c.find.size();
+    EXPECT_EQ(Str(actual), Str(expected)) << c.find.size();
+  }
+}
+
 TEST_F(ReplaceDifferential, FindReplaceArrayMatchesTheNaivePassInBothAutomata) {
   const std::string alphabet("abcA\x81\0", 6);
   for (const char* mode : {"dense", "sparse"}) {

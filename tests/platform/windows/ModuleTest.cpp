@@ -5,10 +5,16 @@
 #include <plinth/afx/Module.h>
 #include <plinth/win32.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "support/Environment.h"
 
 namespace {
 
@@ -121,6 +127,78 @@ TEST(ModuleLoad, TheLibraryStartedTheSocketsWhileAttaching) {
   const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   ASSERT_NE(s, INVALID_SOCKET) << WSAGetLastError();
   closesocket(s);
+}
+
+// Closes the message boxes this process shows, noting their text, as a user would press OK.
+class MessageBoxWatcher {
+ public:
+  MessageBoxWatcher() : thread_([this] { Watch(); }) {}
+  ~MessageBoxWatcher() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  std::vector<std::string> Texts() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+    return texts_;
+  }
+
+ private:
+  static BOOL CALLBACK Visit(HWND window, LPARAM self) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char type[16] = {};
+    GetClassNameA(window, type, sizeof type);
+    if (process == GetCurrentProcessId() && std::strcmp(type, "#32770") == 0 &&
+        IsWindowVisible(window)) {
+      char text[256] = {};
+      GetDlgItemTextA(window, 0xFFFF, text, sizeof text);  // the box's text control
+      reinterpret_cast<MessageBoxWatcher*>(self)->texts_.push_back(text);
+      PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    return TRUE;
+  }
+  void Watch() {
+    while (!done_) {
+      EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  std::atomic<bool> done_{false};
+  std::vector<std::string> texts_;
+  std::thread thread_;
+};
+
+// A copy of the DLL under another name is a module of its own, with its own static objects,
+// so it goes through the whole load sequence again, here with the sockets start-up failing.
+TEST_F(LoadedLibrary, AFailedSocketsStartUpRefusesTheLoad) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("plinth-load-" + std::to_string(GetCurrentProcessId()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path copy = folder / "plinth-refused.dll";
+  std::filesystem::copy_file(Path(), copy, std::filesystem::copy_options::overwrite_existing);
+
+  plinth::test::SetEnvironmentVariableForTest("PLINTH_FAULT_INJECT", "WSAStartup");
+  MessageBoxWatcher watcher;
+  SetLastError(0);
+  HMODULE refused = LoadLibraryA(copy.string().c_str());
+  const DWORD error = GetLastError();
+  const std::vector<std::string> boxes = watcher.Texts();
+  plinth::test::RemoveEnvironmentVariableForTest("PLINTH_FAULT_INJECT");
+
+  EXPECT_EQ(refused, nullptr);
+  EXPECT_EQ(error, static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+  if (refused) FreeLibrary(refused);
+  // Without a desktop (Wine with no display) the box cannot appear at all; with one, the user
+  // sees exactly one, with string 101.
+  EXPECT_LE(boxes.size(), 1u);
+  for (const std::string& text : boxes) EXPECT_EQ(text, "Windows sockets initialization failed.");
+
+  // The library already loaded is unaffected.
+  EXPECT_EQ(static_cast<uint32_t>(HR_DUPLICATE_NAME), 0x80040100u);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
 }
 
 }  // namespace
