@@ -30,7 +30,7 @@ constexpr std::uintptr_t kFirstHandle = 0x1000;
 struct ValueCache {
   KeyId key = 0;
   std::uint64_t version = ~std::uint64_t{0};
-  std::vector<std::int64_t> ids;
+  std::vector<reg::ValueRow> rows;
 };
 struct SubkeyCache {
   KeyId key = 0;
@@ -408,7 +408,9 @@ extern "C" LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWO
   auto lock = store.Lock();
   OpenKey* key = nullptr;
   if (LONG error = Access(store, hKey, KEY_QUERY_VALUE, &key); error != ERROR_SUCCESS) return error;
-  static thread_local std::string name, data;
+  static thread_local std::string readName, readData;
+  const std::string* name = nullptr;
+  const std::string* data = nullptr;
   DWORD type = REG_NONE;
   for (int attempt = 0;; ++attempt) {
     std::uint64_t version = 0;
@@ -416,27 +418,38 @@ extern "C" LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWO
     ValueCache& cache = key->values;
     if (cache.key != key->id || cache.version != version) {
       cache.version = ~std::uint64_t{0};
-      if (LONG error = store.ValueIds(key->id, &cache.ids); error != ERROR_SUCCESS) return error;
+      if (LONG error = store.ValueRows(key->id, &cache.rows); error != ERROR_SUCCESS) return error;
       cache.key = key->id;
       cache.version = version;
     }
-    if (dwIndex >= cache.ids.size()) return ERROR_NO_MORE_ITEMS;
-    const LONG error = store.ValueById(cache.ids[dwIndex], &name, &type, &data);
-    if (error == ERROR_SUCCESS) break;
+    if (dwIndex >= cache.rows.size()) return ERROR_NO_MORE_ITEMS;
+    const reg::ValueRow& row = cache.rows[dwIndex];
+    if (row.loaded) {
+      name = &row.name;
+      data = &row.data;
+      type = row.type;
+      break;
+    }
+    const LONG error = store.ValueById(row.id, &readName, &type, &readData);
+    if (error == ERROR_SUCCESS) {
+      name = &readName;
+      data = &readData;
+      break;
+    }
     // Deleted by another process since the list was read: read the list again.
     if (error != ERROR_NO_MORE_ITEMS || attempt > 0) return error;
     cache.version = ~std::uint64_t{0};
   }
-  if (!CopyName(name, lpValueName, *lpcchValueName)) return ERROR_MORE_DATA;
-  *lpcchValueName = static_cast<DWORD>(name.size());
+  if (!CopyName(*name, lpValueName, *lpcchValueName)) return ERROR_MORE_DATA;
+  *lpcchValueName = static_cast<DWORD>(name->size());
   if (lpType) *lpType = type;
-  const DWORD size = static_cast<DWORD>(data.size());
+  const DWORD size = static_cast<DWORD>(data->size());
   LONG result = ERROR_SUCCESS;
   if (lpData) {
     if (*lpcbData < size)
       result = ERROR_MORE_DATA;
     else if (size)
-      std::memcpy(lpData, data.data(), size);
+      std::memcpy(lpData, data->data(), size);
   }
   if (lpcbData) *lpcbData = size;
   return result;

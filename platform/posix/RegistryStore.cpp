@@ -95,7 +95,7 @@ const char* const kStatements[kStatementCount] = {
     "FROM vals WHERE key = ?1",
     "SELECT written FROM keys WHERE id = ?1",
     "SELECT name, written FROM keys WHERE parent = ?1 ORDER BY fold",
-    "SELECT id FROM vals WHERE key = ?1 ORDER BY id",
+    "SELECT id, name, type, data FROM vals WHERE key = ?1 ORDER BY id",
     "SELECT name, type, data FROM vals WHERE id = ?1",
 };
 
@@ -682,15 +682,28 @@ LONG Store::Subkeys(KeyId key, std::vector<SubkeyEntry>* entries) {
   return result == SQLITE_DONE ? ERROR_SUCCESS : ErrorFromSqlite(result);
 }
 
-LONG Store::ValueIds(KeyId key, std::vector<std::int64_t>* ids) {
+LONG Store::ValueRows(KeyId key, std::vector<ValueRow>* rows) {
+  constexpr std::size_t kMaxListedBytes = 4 << 20;
   Transaction transaction(*this, false);
   if (transaction.Error() != ERROR_SUCCESS) return transaction.Error();
   if (LONG error = Exists(key); error != ERROR_SUCCESS) return error;
-  ids->clear();
+  rows->clear();
   Bound list(Statement(kListValues));
   list.Int(1, key);
   int result;
-  while ((result = list.Step()) == SQLITE_ROW) ids->push_back(list.Column(0));
+  std::size_t bytes = 0;
+  while ((result = list.Step()) == SQLITE_ROW) {
+    ValueRow row;
+    row.id = list.Column(0);
+    bytes += 64 + static_cast<std::size_t>(sqlite3_column_bytes(Statement(kListValues), 3));
+    if (bytes <= kMaxListedBytes) {
+      row.loaded = true;
+      list.ColumnInto(1, &row.name);
+      row.type = static_cast<DWORD>(list.Column(2));
+      list.ColumnInto(3, &row.data);
+    }
+    rows->push_back(std::move(row));
+  }
   return result == SQLITE_DONE ? ERROR_SUCCESS : ErrorFromSqlite(result);
 }
 

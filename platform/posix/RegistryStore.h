@@ -34,6 +34,16 @@ struct SubkeyEntry {
   std::int64_t written;  // FILETIME ticks
 };
 
+// One value as an enumeration lists it. Past a few megabytes of data in one list only the ids
+// are kept (`loaded` false), and each value is read when it is asked for.
+struct ValueRow {
+  std::int64_t id = 0;
+  bool loaded = false;
+  DWORD type = REG_NONE;
+  std::string name;
+  std::string data;
+};
+
 struct KeyInfo {
   DWORD subkeys = 0;
   DWORD maxSubkeyName = 0;
@@ -79,7 +89,7 @@ class Store {
 
   LONG Info(KeyId key, KeyInfo* info);
   LONG Subkeys(KeyId key, std::vector<SubkeyEntry>* entries);
-  LONG ValueIds(KeyId key, std::vector<std::int64_t>* ids);
+  LONG ValueRows(KeyId key, std::vector<ValueRow>* rows);
   // ERROR_NO_MORE_ITEMS when the value went away since its id was read.
   LONG ValueById(std::int64_t id, std::string* name, DWORD* type, std::string* data);
 
