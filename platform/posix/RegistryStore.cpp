@@ -225,7 +225,13 @@ LONG MakeFolders(const std::string& path) {
 }
 
 std::string DefaultPath() {
-  if (const char* given = std::getenv("PLINTH_REGISTRY"); given && *given) return given;
+  if (const char* given = std::getenv("PLINTH_REGISTRY"); given && *given) {
+    if (given[0] == '/') return given;
+    // Resolved once, at the first registry call, so that the store does not follow later
+    // changes of the working folder.
+    char folder[4096];
+    return getcwd(folder, sizeof folder) ? std::string(folder) + "/" + given : std::string();
+  }
   if (const char* data = std::getenv("XDG_DATA_HOME"); data && data[0] == '/')
     return std::string(data) + "/plinth/registry.db";
   std::string home;
@@ -323,10 +329,7 @@ sqlite3_stmt* Store::Statement(int which) { return statements_[which]; }
 
 LONG Store::Open() {
   const std::string& path = Path();
-  if (path.empty() || path[0] != '/') {
-    // A relative store path would follow the working directory around.
-    if (path.empty()) return ERROR_CANTOPEN;
-  }
+  if (path.empty()) return ERROR_CANTOPEN;
   if (LONG error = MakeFolders(path); error != ERROR_SUCCESS) return error;
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return ErrorFromErrno(errno);
@@ -612,6 +615,9 @@ LONG Store::GetValue(KeyId key, std::string_view name, DWORD* type, std::string*
 }
 
 LONG Store::SetValue(KeyId key, std::string_view name, DWORD type, const BYTE* data, DWORD size) {
+  // SQLite keeps no blob longer than its length limit (a billion bytes by default).
+  if (size > static_cast<DWORD>(sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, -1)))
+    return ERROR_NOT_ENOUGH_MEMORY;
   Transaction transaction(*this, true);
   if (transaction.Error() != ERROR_SUCCESS) return transaction.Error();
   if (LONG error = TouchKey(key, FileTimeNow()); error != ERROR_SUCCESS) return error;

@@ -6,6 +6,8 @@
 // Where the store is: $PLINTH_REGISTRY when set and not empty, else
 // $XDG_DATA_HOME/plinth/registry.db, else ~/.local/share/plinth/registry.db. A missing or empty
 // file there is a new, empty store; a folder the store creates gets mode 0700, the file 0600.
+// The path is read once, at the first registry call of the process (a relative one is taken
+// from the working folder of that moment).
 //
 // Behaviour worth knowing, decided for this platform:
 // - Names match without regard to case and keep the case they were created with; case is
@@ -26,6 +28,8 @@
 //   release of the library ERROR_REVISION_MISMATCH, from every call; the file is left as it
 //   is. An unreadable store gives ERROR_ACCESS_DENIED, an unusable folder ERROR_CANTOPEN.
 // - A second process writing at the same moment is waited for (up to 30 s, then ERROR_BUSY).
+// - Value data is limited to 1,000,000,000 bytes (more gives ERROR_NOT_ENOUGH_MEMORY); key
+//   names to 255 characters, value names to 16,383 (more gives ERROR_INVALID_PARAMETER).
 // - REG_OPTION_VOLATILE keys are kept like any other: they outlive a restart of the machine.
 // - RegConnectRegistryA takes a null or empty name, ".", "localhost" and this machine's host
 //   name (any case, with or without a leading "\\") as this machine; any other name gives
