@@ -115,7 +115,7 @@ errors)
   check_stderr "too long" 2 "too long" reg add "$K\\$(printf 'n%.0s' {1..256})"
   echo "not a registry" >"$WORK/other.db"
   cp "$WORK/other.db" "$WORK/before.db"
-  PLINTH_REGISTRY=$WORK/other.db check_stderr "not a store" 2 "is not a registry store" reg add "$K" /v x /d y
+  PLINTH_REGISTRY=$WORK/other.db check_stderr "not a store" 2 "is damaged or not a registry store" reg add "$K" /v x /d y
   cmp -s "$WORK/other.db" "$WORK/before.db" && passed=$((passed + 1)) || fail "a refused store was changed"
   ;;
 *)

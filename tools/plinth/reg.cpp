@@ -223,16 +223,20 @@ std::string ParseData(DWORD type, const std::string& text) {
     case ERROR_BADDB:
     case ERROR_REVISION_MISMATCH:
     case ERROR_CANTOPEN: {
-      char path[4096];
-      const DWORD length = PlinthRegistryStorePath(path, sizeof path);
-      const std::string store = length < sizeof path ? std::string(path, length) : "(too long)";
+      // The store is a file only on systems without a registry of their own.
+      const char* given = std::getenv("PLINTH_REGISTRY");
+      const std::string store = given && *given
+                                    ? std::string("'") + given + "'"
+                                    : std::string(
+                                          "at its default place ($XDG_DATA_HOME/plinth/registry.db "
+                                          "or ~/.local/share/plinth/registry.db)");
       advice = error == ERROR_REVISION_MISMATCH
                    ? "the registry store " + store +
                          " was written by a later release of Plinth; use that release"
                : error == ERROR_BADDB
-                   ? "the file " + store +
-                         " is not a registry store; move it aside (a new store is made in "
-                         "its place) or point PLINTH_REGISTRY at the store"
+                   ? "the registry store " + store +
+                         " is damaged or not a registry store; move it aside (a new store "
+                         "is made in its place) or point PLINTH_REGISTRY at the store"
                    : "the registry store " + store +
                          " cannot be opened; check that its folder can be created and "
                          "written";
