@@ -551,8 +551,19 @@ LONG Store::ProtectedKey(Tree tree, const std::vector<std::string>& path, KeyId*
   std::vector<std::string_view> names(path.begin(), path.end());
   bool created = false;
   KeyId root = roots_[static_cast<int>(tree)];
-  if (LONG error = Find(root, names, id); error == ERROR_SUCCESS) return error;
-  if (LONG error = Create(root, names, id, &created); error != ERROR_SUCCESS) return error;
+  LONG error = Find(root, names, id);
+  if (error == ERROR_SUCCESS) {
+    // Made through its tree before it was first used as a view, it may not be protected yet.
+    Bound flags(Statement(kKeyFlags));
+    flags.Int(1, *id);
+    const int result = flags.Step();
+    if (result != SQLITE_ROW) return ErrorFromSqlite(result);
+    if (flags.Column(0) & kProtected) return ERROR_SUCCESS;
+  } else if (error == ERROR_FILE_NOT_FOUND) {
+    if ((error = Create(root, names, id, &created)) != ERROR_SUCCESS) return error;
+  } else {
+    return error;
+  }
   Transaction transaction(*this, true);
   if (transaction.Error() != ERROR_SUCCESS) return transaction.Error();
   Bound mark(Statement(kSetFlags));

@@ -138,6 +138,21 @@ int Write(const std::vector<std::string>& args) {
   return result == ERROR_SUCCESS ? 0 : 1;
 }
 
+// users NAME: makes HKEY_USERS\NAME, uses HKEY_CURRENT_USER, then tries to delete the key;
+// says the three results.
+int Users(const std::vector<std::string>& args) {
+  HKEY key = nullptr;
+  Say(std::to_string(RegCreateKeyExA(HKEY_USERS, args.at(0).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                     nullptr, &key, nullptr)));
+  RegCloseKey(key);
+  DWORD values = 0;
+  Say(std::to_string(RegQueryInfoKeyA(HKEY_CURRENT_USER, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                                      nullptr)));
+  Say(std::to_string(RegDeleteKeyA(HKEY_USERS, args.at(0).c_str())));
+  return 0;
+}
+
 // Runs before main() in a child and never returns there.
 const bool kDispatched = [] {
   const char* role = std::getenv(kRoleVariable);
@@ -155,6 +170,7 @@ const bool kDispatched = [] {
   if (which == "probe") status = Probe(args);
   if (which == "read") status = Read(args);
   if (which == "write") status = Write(args);
+  if (which == "users") status = Users(args);
   std::fflush(nullptr);
   _exit(status);
 }();

@@ -65,6 +65,14 @@ TEST(RegistryStore, PredefinedKeysAreViewsOfTheTwoTrees) {
     EXPECT_EQ(RegDeleteKeyA(root, ""), ERROR_ACCESS_DENIED);
 }
 
+TEST(RegistryStore, AKeyMadeBeforeItsViewIsKeptOnceTheViewIsUsed) {
+  // In a store of its own, HKEY_USERS\<user> is made by hand before HKEY_CURRENT_USER is used.
+  TempFolder folder;
+  const std::string store = folder.path() + "/registry.db";
+  const std::string user = "S-1-22-1-" + std::to_string(getuid());
+  EXPECT_EQ(RunRegistryChild(store, "users", {user}).output, "0\n0\n5\n");
+}
+
 TEST(RegistryStore, PerformanceDataAndDynDataRefuseEveryCall) {
   for (HKEY refused : {HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA}) {
     HKEY key = nullptr;
