@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/posix/RegistryChildren.h"
 
@@ -196,6 +198,53 @@ TEST(RegistryStore, ChangesByAnotherProcessShowAtOnce) {
   EXPECT_STREQ(got, "theirs");
   RegCloseKey(key);
   EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
+}
+
+TEST(RegistryStore, ThreadsShareTheStore) {
+  constexpr int kThreads = 4, kValues = 300;
+  const std::string base = "Software\\" + kTag + "-threads";
+  std::vector<std::thread> threads;
+  std::vector<int> failures(kThreads, 0);
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      HKEY key = nullptr;
+      const std::string path = base + "\\T" + std::to_string(t);
+      if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                          &key, nullptr) != ERROR_SUCCESS) {
+        ++failures[t];
+        return;
+      }
+      for (DWORD i = 0; i < kValues; ++i) {
+        const std::string name = "v" + std::to_string(i);
+        if (RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), 4) !=
+            ERROR_SUCCESS)
+          ++failures[t];
+        // Enumerations on the same handle run between the writes.
+        char found[16];
+        DWORD length = sizeof found;
+        if (RegEnumValueA(key, i, found, &length, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS ||
+            name != found)
+          ++failures[t];
+      }
+      RegCloseKey(key);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (int t = 0; t < kThreads; ++t) {
+    EXPECT_EQ(failures[t], 0) << "thread " << t;
+    HKEY key = nullptr;
+    const std::string path = base + "\\T" + std::to_string(t);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD values = 0;
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(values, static_cast<DWORD>(kValues));
+    RegCloseKey(key);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, base.c_str()), ERROR_SUCCESS);
 }
 
 TEST(RegistryStore, ThisMachineByName) {
