@@ -283,6 +283,7 @@ TEST(RegistryReliability, FilesThatAreNotStoresAreRefusedAndLeftAlone) {
       {"header only",             ERROR_BADDB},
       {"truncated at a page",     ERROR_BADDB},
       {"truncated within a page", ERROR_BADDB},
+      {"damaged pages",           ERROR_BADDB},
       {"later schema",            ERROR_REVISION_MISMATCH},
       {"other SQLite database",   ERROR_BADDB},
   };
@@ -304,6 +305,11 @@ TEST(RegistryReliability, FilesThatAreNotStoresAreRefusedAndLeftAlone) {
     } else if (what == "truncated within a page") {
       const std::string whole = MakeStore(store);
       WriteFileBytes(store, whole.substr(0, whole.size() - 1000));
+    } else if (what == "damaged pages") {
+      std::string whole = MakeStore(store);
+      ASSERT_GT(whole.size(), 3 * 4096u);
+      for (std::size_t i = 4096; i < whole.size(); ++i) whole[i] = garbage[i % garbage.size()];
+      WriteFileBytes(store, whole);
     } else if (what == "later schema") {
       MakeStore(store);
       Sqlite(store, "PRAGMA user_version=2");
