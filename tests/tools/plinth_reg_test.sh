@@ -66,7 +66,7 @@ values)
   check "list" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_SZ    blue\n    Count    REG_DWORD    0x2a\n    Big    REG_QWORD    0x1122334455667788\n    (Default)    REG_SZ    fallback\n' \
     reg query "$K"
   check "overwrite keeps the place" 0 '' reg add "$K" /v COLOUR /t REG_EXPAND_SZ /d '%HOME%\x' /f
-  check "expand string as stored" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    colour    REG_EXPAND_SZ    %%HOME%%\\x\n' \
+  check "expand string as stored" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_EXPAND_SZ    %%HOME%%\\x\n' \
     reg query "$K" colour
   check "multi string" 0 '' reg add "$K" /v M /t REG_MULTI_SZ /d 'a\0\0b'
   check "multi string back" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    M    REG_MULTI_SZ    a\\0\\0b\n' \

@@ -335,6 +335,24 @@ void PrintValue(Output& out, const std::string& name, DWORD type, const std::str
             "\n");
 }
 
+// The value's name as the key spells it (names match in any case); the name asked for when the
+// key cannot be listed.
+std::string StoredName(HKEY key, const std::string& asked) {
+  DWORD maxName = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    return asked;
+  std::string name(maxName + 1, '\0');
+  for (DWORD index = 0;; ++index) {
+    DWORD length = static_cast<DWORD>(name.size());
+    if (RegEnumValueA(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS)
+      return asked;
+    const std::string found(name.data(), length);
+    if (found.size() == asked.size() && SameNoCase(found, asked.c_str())) return found;
+  }
+}
+
 int RunQuery(const std::vector<std::string>& words) {
   Arguments arguments = ParseArguments(words, "query", {"v", "ve"});
   if (arguments.positional.empty() || arguments.positional.size() > 2)
@@ -363,7 +381,7 @@ int RunQuery(const std::vector<std::string>& words) {
     data.resize(size);
     Output out("-");
     out.Write(path.Shown() + "\n");
-    PrintValue(out, *arguments.value, type, data);
+    PrintValue(out, StoredName(key.get(), *arguments.value), type, data);
     out.Commit();
     return kExitOk;
   }
