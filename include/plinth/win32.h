@@ -213,4 +213,6 @@ PLINTH_API int WSAStartup(WORD versionRequested, LPWSADATA data);
 PLINTH_API int WSACleanup(void);
 }
 
+#include <plinth/win32/Registry.h>
+
 #endif  // !_WIN32

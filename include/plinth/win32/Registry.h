@@ -1,0 +1,185 @@
+#pragma once
+// The Win32 registry API on POSIX. Keys and values live in one SQLite store per user, shared
+// by every process of that user and safe against a crash of any of them: each writing call is
+// one transaction, committed before the call returns.
+//
+// Where the store is: $PLINTH_REGISTRY when set and not empty, else
+// $XDG_DATA_HOME/plinth/registry.db, else ~/.local/share/plinth/registry.db. A missing or empty
+// file there is a new, empty store; a folder the store creates gets mode 0700, the file 0600.
+// The path is read once, at the first registry call of the process (a relative one is taken
+// from the working folder of that moment).
+//
+// Behaviour worth knowing, decided for this platform:
+// - Names match without regard to case and keep the case they were created with; case is
+//   folded for ASCII letters only (a key "Caf\xC9" and "caf\xE9" are two keys). Subkeys
+//   enumerate in the order of their upper-cased names, as Windows hives sort them ("B" comes
+//   before "_"); values in the order they were first set (rewriting a value keeps its place).
+// - Data is stored exactly as given: a REG_SZ written without its NUL reads back without one,
+//   a REG_DWORD of 3 bytes stays 3 bytes.
+// - HKEY_CLASSES_ROOT is HKEY_LOCAL_MACHINE\Software\Classes, HKEY_CURRENT_CONFIG is
+//   HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current, and
+//   HKEY_CURRENT_USER is HKEY_USERS\S-1-22-1-<uid>. Those keys cannot be deleted.
+//   HKEY_PERFORMANCE_DATA and HKEY_DYN_DATA answer every call but RegCloseKey with
+//   ERROR_CALL_NOT_IMPLEMENTED.
+// - KEY_WOW64_32KEY turns HKEY_LOCAL_MACHINE\Software\X into
+//   HKEY_LOCAL_MACHINE\Software\Wow6432Node\X (Software\Classes and Software\Wow6432Node
+//   themselves are shared), for the path as seen from the root of the store.
+// - A store file that is not a registry store gives ERROR_BADDB, a store written by a later
+//   release of the library ERROR_REVISION_MISMATCH, from every call; the file is left as it
+//   is. An unreadable store gives ERROR_ACCESS_DENIED, an unusable folder ERROR_CANTOPEN.
+// - A second process writing at the same moment is waited for (up to 30 s, then ERROR_BUSY).
+// - Value data is limited to 1,000,000,000 bytes (more gives ERROR_NOT_ENOUGH_MEMORY); key
+//   names to 255 characters, value names to 16,383 (more gives ERROR_INVALID_PARAMETER).
+// - REG_OPTION_VOLATILE keys are kept like any other: they outlive a restart of the machine.
+// - RegConnectRegistryA takes a null or empty name, ".", "localhost" and this machine's host
+//   name (any case, with or without a leading "\\") as this machine; any other name gives
+//   ERROR_BAD_NETPATH.
+// - RegFlushKey forces every completed call onto the disk; without it a completed call
+//   survives any crash of the program, and a power failure may lose the last few.
+
+#include <plinth/Export.h>
+
+#include <cstdint>
+
+typedef DWORD ACCESS_MASK;
+typedef ACCESS_MASK REGSAM;
+typedef HKEY* PHKEY;
+
+#ifndef PLINTH_WIN32_FILETIME_DEFINED
+#define PLINTH_WIN32_FILETIME_DEFINED
+// 100-nanosecond intervals since 1 January 1601 (UTC), low half first.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+typedef FILETIME* LPFILETIME;
+#endif
+
+#ifndef PLINTH_WIN32_SECURITY_ATTRIBUTES_DEFINED
+#define PLINTH_WIN32_SECURITY_ATTRIBUTES_DEFINED
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+typedef SECURITY_ATTRIBUTES* PSECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+#endif
+
+// Predefined keys: the 32-bit Windows values, sign-extended as on 64-bit Windows.
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)((LONG)0x80000000))
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+#define HKEY_USERS ((HKEY)(ULONG_PTR)((LONG)0x80000003))
+#define HKEY_PERFORMANCE_DATA ((HKEY)(ULONG_PTR)((LONG)0x80000004))
+#define HKEY_CURRENT_CONFIG ((HKEY)(ULONG_PTR)((LONG)0x80000005))
+#define HKEY_DYN_DATA ((HKEY)(ULONG_PTR)((LONG)0x80000006))
+
+// Value types.
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_DWORD_LITTLE_ENDIAN 4
+#define REG_DWORD_BIG_ENDIAN 5
+#define REG_LINK 6
+#define REG_MULTI_SZ 7
+#define REG_RESOURCE_LIST 8
+#define REG_FULL_RESOURCE_DESCRIPTOR 9
+#define REG_RESOURCE_REQUIREMENTS_LIST 10
+#define REG_QWORD 11
+#define REG_QWORD_LITTLE_ENDIAN 11
+
+// Access rights.
+#define DELETE 0x00010000L
+#define READ_CONTROL 0x00020000L
+#define WRITE_DAC 0x00040000L
+#define WRITE_OWNER 0x00080000L
+#define SYNCHRONIZE 0x00100000L
+#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
+#define STANDARD_RIGHTS_READ READ_CONTROL
+#define STANDARD_RIGHTS_WRITE READ_CONTROL
+#define STANDARD_RIGHTS_EXECUTE READ_CONTROL
+#define STANDARD_RIGHTS_ALL 0x001F0000L
+#define MAXIMUM_ALLOWED 0x02000000L
+#define GENERIC_READ 0x80000000L
+#define GENERIC_WRITE 0x40000000L
+#define GENERIC_EXECUTE 0x20000000L
+#define GENERIC_ALL 0x10000000L
+
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_SET_VALUE 0x0002
+#define KEY_CREATE_SUB_KEY 0x0004
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_CREATE_LINK 0x0020
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
+#define KEY_WOW64_RES 0x0300
+#define KEY_READ 0x00020019L
+#define KEY_WRITE 0x00020006L
+#define KEY_EXECUTE 0x00020019L
+#define KEY_ALL_ACCESS 0x000F003FL
+
+// Options and dispositions of RegCreateKeyExA, options of RegOpenKeyExA.
+#define REG_OPTION_RESERVED 0x00000000L
+#define REG_OPTION_NON_VOLATILE 0x00000000L
+#define REG_OPTION_VOLATILE 0x00000001L
+#define REG_OPTION_CREATE_LINK 0x00000002L
+#define REG_OPTION_BACKUP_RESTORE 0x00000004L
+#define REG_OPTION_OPEN_LINK 0x00000008L
+#define REG_CREATED_NEW_KEY 0x00000001L
+#define REG_OPENED_EXISTING_KEY 0x00000002L
+
+// Error codes the registry calls return beyond the common ones of win32.h.
+#define ERROR_NOT_SUPPORTED 50L
+#define ERROR_BAD_NETPATH 53L
+#define ERROR_DISK_FULL 112L
+#define ERROR_CALL_NOT_IMPLEMENTED 120L
+#define ERROR_BAD_PATHNAME 161L
+#define ERROR_BUSY 170L
+#define ERROR_NOACCESS 998L
+#define ERROR_BADDB 1009L
+#define ERROR_BADKEY 1010L
+#define ERROR_CANTOPEN 1011L
+#define ERROR_CANTREAD 1012L
+#define ERROR_CANTWRITE 1013L
+#define ERROR_REGISTRY_IO_FAILED 1016L
+#define ERROR_KEY_DELETED 1018L
+#define ERROR_REVISION_MISMATCH 1306L
+
+extern "C" {
+PLINTH_API LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                              PHKEY phkResult);
+PLINTH_API LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                                DWORD dwOptions, REGSAM samDesired,
+                                const SECURITY_ATTRIBUTES* lpSecurityAttributes, PHKEY phkResult,
+                                LPDWORD lpdwDisposition);
+PLINTH_API LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                 LPBYTE lpData, LPDWORD lpcbData);
+PLINTH_API LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                               const BYTE* lpData, DWORD cbData);
+PLINTH_API LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
+PLINTH_API LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);
+PLINTH_API LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName);
+PLINTH_API LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName,
+                              LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
+                              PFILETIME lpftLastWriteTime);
+PLINTH_API LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName,
+                              LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData);
+PLINTH_API LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpReserved,
+                                 LPDWORD lpcSubKeys, LPDWORD lpcbMaxSubKeyLen,
+                                 LPDWORD lpcbMaxClassLen, LPDWORD lpcValues,
+                                 LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
+                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
+PLINTH_API LONG RegConnectRegistryA(LPCSTR lpMachineName, HKEY hKey, PHKEY phkResult);
+PLINTH_API LONG RegFlushKey(HKEY hKey);
+PLINTH_API LONG RegCloseKey(HKEY hKey);
+
+// Not a Win32 call: the path of the store this process uses (see above), for messages that
+// name it. Follows the Win32 size protocol of the ANSI calls: returns the length without the
+// NUL when it fits in `size` bytes, else the size needed with the NUL, and writes nothing.
+PLINTH_API DWORD PlinthRegistryStorePath(LPSTR buffer, DWORD size);
+}
