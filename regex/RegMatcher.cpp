@@ -35,7 +35,7 @@ namespace {
 
 // Backtracks a search may spend before it starts remembering failed states, on top of a
 // few per position tried (ordinary searches back off a few bytes at most positions).
-constexpr std::uint64_t kBaseBudget = 1u << 20;
+constexpr std::uint64_t kBaseBudget = 1u << 15;
 constexpr std::uint64_t kBudgetPerPosition = 64;
 
 enum EntryKind : std::int32_t {
