@@ -43,8 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
          m = re.RegFind(static_cast<const char*>(expected) + resume)) {
       const std::unique_ptr<char[]> r(re.GetReplaceString(replacement.c_str()));
       if (_mbsicmp(reinterpret_cast<const unsigned char*>(r.get()),
-                   reinterpret_cast<const unsigned char*>(static_cast<const char*>(expected))) ==
-          0)
+                   reinterpret_cast<const unsigned char*>(static_cast<const char*>(expected))) == 0)
         break;
       ++count;
       const int at = resume + m;

@@ -208,7 +208,8 @@ std::int32_t NextCount(Search& s, std::int32_t star, std::int32_t pos, std::int3
   const std::int32_t next = Next(s.program, star);
   if (next < 0) return -1;
   const bool literalNext = s.program[next] == OpLiteral;
-  const unsigned char nextByte = static_cast<unsigned char>(s.program[next + kNodeHeader]);
+  const unsigned char nextByte =
+      literalNext ? static_cast<unsigned char>(s.program[next + kNodeHeader]) : 0;
   for (std::int32_t k = most; k >= least; --k) {
     if (literalNext && s.text[pos + k] != nextByte) continue;
     // Keyed by the star itself: its successor may be an alternative whose own entries are

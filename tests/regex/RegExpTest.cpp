@@ -155,7 +155,8 @@ TEST(RegCompTest, CopiesOwnTheirProgramAndFoundText) {
     EXPECT_STREQ(text.get(), "[ab]");
     EXPECT_EQ(re->RegFind("abcd xabcd"), 0);
   }
-  copy = copy;
+  CRegExp& alias = copy;
+  copy = alias;
   EXPECT_EQ(copy.RegFind("abcd"), 0);
 }
 
