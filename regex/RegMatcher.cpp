@@ -51,7 +51,8 @@ struct Entry {
 };
 
 // A stack that grows in fixed chunks: no copying when it grows, so a ten-million-deep
-// backtrack costs its entries and nothing more.
+// backtrack costs its entries and nothing more. The first chunk lives in the object, so the
+// many searches that backtrack little never allocate.
 class ChunkedStack {
  public:
   bool Empty() const { return chunk_ == 0 && used_ == 0; }
@@ -60,24 +61,29 @@ class ChunkedStack {
     used_ = 0;
   }
   void Push(std::int32_t tag, std::int32_t pos) {
-    if (used_ == kChunk) {
+    if (used_ == Capacity(chunk_)) {
       ++chunk_;
       used_ = 0;
+      if (chunk_ > heap_.size()) heap_.emplace_back(new Entry[kChunk]);
     }
-    if (chunk_ == chunks_.size()) chunks_.emplace_back(new Entry[kChunk]);
-    chunks_[chunk_][used_++] = Entry{tag, pos};
+    Chunk(chunk_)[used_++] = Entry{tag, pos};
   }
   Entry Pop() {
     if (used_ == 0) {
       --chunk_;
-      used_ = kChunk;
+      used_ = Capacity(chunk_);
     }
-    return chunks_[chunk_][--used_];
+    return Chunk(chunk_)[--used_];
   }
 
  private:
+  static constexpr std::size_t kFirst = 256;
   static constexpr std::size_t kChunk = 1 << 14;
-  std::vector<std::unique_ptr<Entry[]>> chunks_;
+  static std::size_t Capacity(std::size_t chunk) { return chunk == 0 ? kFirst : kChunk; }
+  Entry* Chunk(std::size_t chunk) { return chunk == 0 ? first_ : heap_[chunk - 1].get(); }
+
+  Entry first_[kFirst];
+  std::vector<std::unique_ptr<Entry[]>> heap_;
   std::size_t chunk_ = 0;
   std::size_t used_ = 0;
 };
@@ -121,6 +127,22 @@ std::int32_t Next(const char* program, std::int32_t node) {
   return program[node] == OpLoopBack ? node - link : node + link;
 }
 
+// The membership table of a set node under a single-byte code page, built on first use in a
+// search. Null when the search already holds as many tables as it keeps.
+const bool* SetMembers(Search& s, std::int32_t node) {
+  for (int i = 0; i < s.setCount; ++i)
+    if (s.sets[i].node == node) return s.sets[i].member;
+  if (s.setCount == static_cast<int>(sizeof s.sets / sizeof s.sets[0])) return nullptr;
+  SetTable& table = s.sets[s.setCount++];
+  table.node = node;
+  std::memset(table.member, 0, sizeof table.member);
+  for (const unsigned char* p =
+           reinterpret_cast<const unsigned char*>(s.program + node + kNodeHeader);
+       *p; ++p)
+    table.member[*p] = true;
+  return table.member;
+}
+
 // Set membership of one byte, as the one-byte platform lookup answers it.
 bool InSet(Search& s, std::int32_t node, unsigned char byte) {
   const char* set = s.program + node + kNodeHeader;
@@ -128,16 +150,8 @@ bool InSet(Search& s, std::int32_t node, unsigned char byte) {
     if (byte >= 0x80) return false;
     return _mbschr(reinterpret_cast<const unsigned char*>(set), byte) != nullptr;
   }
-  for (int i = 0; i < s.setCount; ++i)
-    if (s.sets[i].node == node) return s.sets[i].member[byte];
-  if (s.setCount == static_cast<int>(sizeof s.sets / sizeof s.sets[0]))
-    return std::strchr(set, byte) != nullptr;
-  SetTable& table = s.sets[s.setCount++];
-  table.node = node;
-  std::memset(table.member, 0, sizeof table.member);
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(set); *p; ++p)
-    table.member[*p] = true;
-  return table.member[byte];
+  if (const bool* members = SetMembers(s, node)) return members[byte];
+  return byte != 0 && std::strchr(set, byte) != nullptr;
 }
 
 // How many bytes from pos a one-byte node matches in a row.
@@ -150,15 +164,19 @@ std::int32_t Repeat(Search& s, std::int32_t node, std::int32_t pos) {
     case OpInSet:
       if (s.doubleByte) {
         count = _mbsspn(input, reinterpret_cast<const unsigned char*>(operand));
+      } else if (const bool* members = SetMembers(s, node)) {
+        while (members[input[count]]) ++count;  // NUL is never a member
       } else {
-        while (input[count] && InSet(s, node, input[count])) ++count;
+        count = std::strspn(reinterpret_cast<const char*>(input), operand);
       }
       break;
     case OpNotInSet:
       if (s.doubleByte) {
         count = _mbscspn(input, reinterpret_cast<const unsigned char*>(operand));
+      } else if (const bool* members = SetMembers(s, node)) {
+        while (input[count] && !members[input[count]]) ++count;
       } else {
-        while (input[count] && !InSet(s, node, input[count])) ++count;
+        count = std::strcspn(reinterpret_cast<const char*>(input), operand);
       }
       break;
     case OpLiteral:
@@ -355,6 +373,55 @@ std::int32_t Run(Search& s, std::int32_t pos) {
   }
 }
 
+// The bytes a match can start with, found by following the program from its first node up to
+// the first byte-consuming node on every path. False when some path reaches the end without
+// consuming, so that a match may start anywhere. A NUL among the bytes stands for the end of
+// the text, where "$" can match.
+bool FirstBytes(Search& s, bool first[256]) {
+  std::memset(first, 0, 256);
+  std::vector<char> seen(static_cast<std::size_t>(s.programSize), 0);
+  std::vector<std::int32_t> work{0};
+  while (!work.empty()) {
+    const std::int32_t node = work.back();
+    work.pop_back();
+    if (node < 0 || seen[static_cast<std::size_t>(node)]) continue;
+    seen[static_cast<std::size_t>(node)] = 1;
+    const char op = s.program[node];
+    const std::int32_t next = Next(s.program, node);
+    switch (op) {
+      case OpEnd: return false;
+      case OpLineEnd: first[0] = true; break;
+      case OpAnyChar: std::memset(first + 1, 1, 255); break;
+      case OpInSet:
+      case OpNotInSet:
+        for (int b = 1; b < 256; ++b)
+          if (InSet(s, node, static_cast<unsigned char>(b)) == (op == OpInSet)) first[b] = true;
+        break;
+      case OpLiteral:
+        first[static_cast<unsigned char>(s.program[node + kNodeHeader])] = true;
+        break;
+      case OpAlternative:
+        work.push_back(node + kNodeHeader);
+        if (next >= 0 && s.program[next] == OpAlternative) work.push_back(next);
+        break;
+      case OpStar:
+        work.push_back(node + kNodeHeader);
+        work.push_back(next);
+        break;
+      case OpPlus: work.push_back(node + kNodeHeader); break;
+      case OpLineStart:
+      case OpEmpty:
+      case OpLoopBack: work.push_back(next); break;
+      default:
+        if ((op > OpGroupOpen && op < OpGroupOpen + kGroupSlots) ||
+            (op > OpGroupClose && op < OpGroupClose + kGroupSlots))
+          work.push_back(next);
+        break;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int CRegExp::regtry(const char* position) {
@@ -436,7 +503,30 @@ int CRegExp::RegFind(const char* text) {
       if (!position) break;
     }
   } else {
+    // Positions whose byte cannot start a match are passed over without a try. A failed search
+    // still leaves every match pointer cleared, as trying them would have.
+    bool first[256];
+    const bool filtered = !doubleByte && FirstBytes(search, first);
+    // A few start bytes other than NUL are found by the C library's vectorised scans.
+    char accept[17] = {};
+    std::size_t accepted = 0;
+    if (filtered && !first[0]) {
+      for (int b = 1; b < 256 && accepted < sizeof accept; ++b)
+        if (first[b]) accept[accepted++] = static_cast<char>(b);
+      if (accepted >= sizeof accept) accepted = 0;
+    }
+    for (int i = 0; i < kGroupSlots; ++i) m_matchStart[i] = m_matchEnd[i] = nullptr;
     for (const char* position = text;; ++position) {
+      if (accepted == 1) {
+        position = std::strchr(position, accept[0]);
+        if (!position) break;
+      } else if (accepted > 1) {
+        position += std::strcspn(position, accept);
+        if (*position == '\0') break;
+      } else if (filtered) {
+        while (!first[static_cast<unsigned char>(*position)] && *position != '\0') ++position;
+        if (!first[static_cast<unsigned char>(*position)]) break;
+      }
       if (tryAt(position)) {
         found = position;
         break;
