@@ -424,9 +424,10 @@ bool FirstBytes(Search& s, bool first[256]) {
 
 }  // namespace
 
+// RegFind clears the match pointers before its first try, and a failed try writes none of
+// them, so every try starts from cleared pointers without clearing them again.
 int CRegExp::regtry(const char* position) {
   m_inputPos = position;
-  for (int i = 0; i < kGroupSlots; ++i) m_matchStart[i] = m_matchEnd[i] = nullptr;
   if (!regmatch(m_program)) return 0;
   m_matchStart[0] = position;
   m_matchEnd[0] = m_inputPos;
@@ -486,6 +487,7 @@ int CRegExp::RegFind(const char* text) {
     search.budget = kBaseBudget + kBudgetPerPosition * tried;
     return regtry(position) != 0;
   };
+  for (int i = 0; i < kGroupSlots; ++i) m_matchStart[i] = m_matchEnd[i] = nullptr;
   if (m_anchored) {
     if (tryAt(text)) found = text;
   } else if (m_startChar != 0) {
@@ -503,8 +505,7 @@ int CRegExp::RegFind(const char* text) {
       if (!position) break;
     }
   } else {
-    // Positions whose byte cannot start a match are passed over without a try. A failed search
-    // still leaves every match pointer cleared, as trying them would have.
+    // Positions whose byte cannot start a match are passed over without a try.
     bool first[256];
     const bool filtered = !doubleByte && FirstBytes(search, first);
     // A few start bytes other than NUL are found by the C library's vectorised scans.
@@ -515,7 +516,6 @@ int CRegExp::RegFind(const char* text) {
         if (first[b]) accept[accepted++] = static_cast<char>(b);
       if (accepted >= sizeof accept) accepted = 0;
     }
-    for (int i = 0; i < kGroupSlots; ++i) m_matchStart[i] = m_matchEnd[i] = nullptr;
     for (const char* position = text;; ++position) {
       if (accepted == 1) {
         position = std::strchr(position, accept[0]);
