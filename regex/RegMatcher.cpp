@@ -150,6 +150,12 @@ bool InSet(Search& s, std::int32_t node, unsigned char byte) {
     if (byte >= 0x80) return false;
     return _mbschr(reinterpret_cast<const unsigned char*>(set), byte) != nullptr;
   }
+  // A set of a few bytes is read directly: cheaper than building its table for one test.
+  if (set[0] == '\0' || set[1] == '\0' || set[2] == '\0' || set[3] == '\0') {
+    for (const char* p = set; *p; ++p)
+      if (static_cast<unsigned char>(*p) == byte) return true;
+    return false;
+  }
   if (const bool* members = SetMembers(s, node)) return members[byte];
   return byte != 0 && std::strchr(set, byte) != nullptr;
 }
