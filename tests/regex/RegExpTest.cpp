@@ -250,6 +250,40 @@ TEST(RegFindTest, HighBytes) {
   for (const FindCase& c : cases) CheckFind(c);
 }
 
+// Under a double-byte code page a high byte is never found by the one-byte lookups.
+TEST(RegFindTest, DoubleByteCodePage) {
+  struct Case {
+    const char* pattern;
+    const char* text;
+    int singleByte;  // the offset under a single-byte code page
+    int doubleByte;  // and under code page 932
+  };
+  // clang-format off
+  const Case cases[] = {
+    {"[\x82]",      "a\x82",         1,  -1},  // a high byte is never a member
+    {"[^a]",        "a\x82",         1,  1},   // so a negated set takes it
+    {"\x82\xA0",    "x\x82\xA0",     1,  -1},  // a high start byte is tried at offset 0 only
+    {"\x82\xA0",    "\x82\xA0x",     0,  0},
+    {"b+",          "a\x82\xA0" "bb", 3, 3},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    for (int codePage : {0, 932}) {
+      ASSERT_EQ(_setmbcp(codePage), 0);
+      CRegExp re;
+      ASSERT_TRUE(re.RegComp(c.pattern));
+      EXPECT_EQ(re.RegFind(c.text), codePage ? c.doubleByte : c.singleByte)
+          << c.pattern << " in code page " << codePage;
+    }
+  }
+  // An empty match steps over a whole double-byte character.
+  ASSERT_EQ(_setmbcp(932), 0);
+  CKaString text("\x82\xA0");
+  EXPECT_EQ(RegSearchReplace(text, "x*", "-"), 2);
+  EXPECT_STREQ(text, "-\x82\xA0-");
+  ASSERT_EQ(_setmbcp(0), 0);
+}
+
 TEST(RegFindTest, NoCase) {
   CRegExp re;
   ASSERT_TRUE(re.RegCompNoCase("HeLLo"));
