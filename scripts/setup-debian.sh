@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config        # build
   clang libclang-rt-dev llvm              # sanitizer and fuzzing builds, symbolized reports
   libgtest-dev libbenchmark-dev           # tests and benchmarks
+  libpcre2-dev libre2-dev                 # peers of the pattern engine's benchmark
   libcli11-dev                            # the plinth command-line host
   libsqlite3-dev                          # the registry store
   libcap-dev                              # privileges as Linux capabilities

@@ -101,5 +101,6 @@ class Progress {
 // Subcommand families.
 void AddTextCommands(CLI::App& app, int& exitCode);
 void AddRegCommands(CLI::App& app, int& exitCode);
+void AddRegexCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool

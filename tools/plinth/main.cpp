@@ -17,6 +17,7 @@ using AddCommands = void (*)(CLI::App& app, int& exitCode);
 constexpr AddCommands kFamilies[] = {
     plinth_tool::AddTextCommands,
     plinth_tool::AddRegCommands,
+    plinth_tool::AddRegexCommands,
 };
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.

@@ -1,0 +1,418 @@
+// CRegExp against deliberately naive references on generated patterns and subjects:
+//  - acceptance against a parser written from the syntax rules alone;
+//  - every result (offset, found text, all nine groups) against a recursive matcher that runs
+//    the compiled program node by node exactly as the matching rules describe it, trying every
+//    position with no short cuts;
+//  - the whole match against std::regex, whose ECMAScript flavour is also leftmost,
+//    first-alternative and greedy, on the syntax both share.
+
+#include <gtest/gtest.h>
+#include <plinth/RegExp.h>
+
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <regex>
+#include <string>
+
+#include "regex/RegExpInspector.h"
+
+namespace {
+
+using I = CRegExpInspector;
+
+// --- acceptance, from the syntax rules -------------------------------------------------------
+class ReferenceParser {
+ public:
+  static bool Accepts(const char* pattern) {
+    ReferenceParser parser(pattern);
+    bool nonEmpty = false;
+    return parser.Alternation(false, nonEmpty);
+  }
+
+ private:
+  explicit ReferenceParser(const char* pattern) : p_(pattern) {}
+  static bool Repeat(char c) { return c == '*' || c == '+' || c == '?'; }
+
+  bool Alternation(bool group, bool& nonEmpty) {
+    nonEmpty = true;
+    for (;;) {
+      bool branch = false;
+      if (!Branch(branch)) return false;
+      nonEmpty = nonEmpty && branch;
+      if (*p_ != '|') break;
+      ++p_;
+    }
+    if (group) {
+      if (*p_ != ')') return false;
+      ++p_;
+      return true;
+    }
+    return *p_ == '\0';
+  }
+  bool Branch(bool& nonEmpty) {
+    nonEmpty = false;
+    while (*p_ && *p_ != '|' && *p_ != ')') {
+      bool piece = false;
+      if (!Piece(piece)) return false;
+      nonEmpty = nonEmpty || piece;
+    }
+    return true;
+  }
+  bool Piece(bool& nonEmpty) {
+    bool atom = false;
+    if (!Atom(atom)) return false;
+    const char op = *p_;
+    if (!Repeat(op)) {
+      nonEmpty = atom;
+      return true;
+    }
+    if (!atom && op != '?') return false;
+    nonEmpty = op == '+';
+    ++p_;
+    return !Repeat(*p_);
+  }
+  bool Atom(bool& nonEmpty) {
+    nonEmpty = true;
+    switch (*p_) {
+      case '\0':
+      case ')':
+      case '|':
+      case '*':
+      case '+':
+      case '?': return false;
+      case '^':
+      case '$':
+        ++p_;
+        nonEmpty = false;
+        return true;
+      case '(':
+        ++p_;
+        if (++groups_ > 9) return false;
+        return Alternation(true, nonEmpty);
+      case '\\':
+        if (!p_[1]) return false;
+        p_ += 2;
+        return true;
+      case '[': {
+        ++p_;
+        if (*p_ == '^') ++p_;
+        char previous = 0;
+        if (*p_ == ']' || *p_ == '-') previous = *p_++;
+        while (*p_) {
+          const char member = *p_++;
+          if (member == ']') return true;
+          if (member == '-' && *p_ != ']' && *p_) {
+            if (static_cast<signed char>(previous) > static_cast<signed char>(*p_)) return false;
+            previous = *p_++;
+            continue;
+          }
+          previous = member;
+        }
+        return false;
+      }
+      default:
+        ++p_;  // one literal byte is as good as a run for acceptance
+        return true;
+    }
+  }
+
+  const char* p_;
+  int groups_ = 0;
+};
+
+// --- matching, node by node as described ---------------------------------------------------
+class ReferenceMatcher {
+ public:
+  explicit ReferenceMatcher(const char* program) : program_(program) {}
+
+  // Offset of the leftmost match, trying every position; the groups are then in start/end.
+  int Find(const char* text) {
+    start_ = text;
+    for (const char* s = text;; ++s) {
+      input_ = s;
+      for (int i = 0; i < 10; ++i) start[i] = end[i] = nullptr;
+      if (Match(program_)) {
+        start[0] = s;
+        end[0] = input_;
+        return static_cast<int>(s - text);
+      }
+      if (!*s) return -1;
+    }
+  }
+
+  const char* start[10];
+  const char* end[10];
+
+ private:
+  const char* Next(const char* node) const {
+    const int link = static_cast<std::int16_t>(static_cast<unsigned char>(node[1]) |
+                                               (static_cast<unsigned char>(node[2]) << 8));
+    if (!link) return nullptr;
+    return node[0] == 7 ? node - link : node + link;
+  }
+  bool InSet(const char* node, char c) const { return std::strchr(node + 3, c) != nullptr; }
+  int Repeat(const char* node) const {
+    const char* s = input_;
+    int n = 0;
+    switch (node[0]) {
+      case 3:
+        while (s[n]) ++n;
+        break;
+      case 4:
+        while (s[n] && InSet(node, s[n])) ++n;
+        break;
+      case 5:
+        while (s[n] && !InSet(node, s[n])) ++n;
+        break;
+      case 8:
+        while (s[n] && s[n] == node[3]) ++n;
+        break;
+    }
+    return n;
+  }
+  bool Match(const char* node) {
+    while (node) {
+      const char* next = Next(node);
+      const char op = node[0];
+      switch (op) {
+        case 0: return true;
+        case 1:
+          if (input_ != start_) return false;
+          break;
+        case 2:
+          if (*input_) return false;
+          break;
+        case 3:
+          if (!*input_) return false;
+          ++input_;
+          break;
+        case 4:
+          if (!*input_ || !InSet(node, *input_)) return false;
+          ++input_;
+          break;
+        case 5:
+          if (!*input_ || InSet(node, *input_)) return false;
+          ++input_;
+          break;
+        case 8: {
+          const std::size_t n = std::strlen(node + 3);
+          if (std::strncmp(node + 3, input_, n) != 0) return false;
+          input_ += n;
+          break;
+        }
+        case 9:
+        case 7: break;
+        case 6:
+          if (!next || next[0] != 6) {
+            next = node + 3;
+            break;
+          }
+          for (const char* alternative = node; alternative && alternative[0] == 6;
+               alternative = Next(alternative)) {
+            const char* saved = input_;
+            if (Match(alternative + 3)) return true;
+            input_ = saved;
+          }
+          return false;
+        case 10:
+        case 11: {
+          const int least = op == 11 ? 1 : 0;
+          const char nextByte = next && next[0] == 8 ? next[3] : 0;
+          const char* p = input_;
+          for (int k = Repeat(node + 3); k >= least; --k) {
+            input_ = p + k;
+            if ((!nextByte || *input_ == nextByte) && Match(next)) return true;
+          }
+          return false;
+        }
+        default:
+          if (op > 20 && op < 30) {
+            const char* p = input_;
+            if (!Match(next)) return false;
+            if (!start[op - 20]) start[op - 20] = p;
+            return true;
+          }
+          if (op > 30 && op < 40) {
+            const char* p = input_;
+            if (!Match(next)) return false;
+            if (!end[op - 30]) end[op - 30] = p;
+            return true;
+          }
+          return false;
+      }
+      node = next;
+    }
+    return false;
+  }
+
+  const char* program_;
+  const char* start_ = nullptr;
+  const char* input_ = nullptr;
+};
+
+// --- generated inputs ------------------------------------------------------------------------
+class Generator {
+ public:
+  explicit Generator(std::uint32_t seed, bool shared) : rng_(seed), shared_(shared) {}
+
+  std::string Pattern() {
+    groups_ = 0;
+    std::string pattern = Alternation(0);
+    // Now and then a slip of the keyboard, to reach the errors too.
+    if (!shared_ && Chance(15) && !pattern.empty()) {
+      static const char slips[] = "()|*+?[]^$\\-a";
+      const std::size_t at = Below(pattern.size());
+      switch (Below(3)) {
+        case 0: pattern[at] = slips[Below(sizeof slips - 1)]; break;
+        case 1: pattern.erase(at, 1); break;
+        default: pattern.insert(at, 1, slips[Below(sizeof slips - 1)]); break;
+      }
+    }
+    return pattern;
+  }
+
+  std::string Subject() {
+    std::string subject;
+    for (std::size_t n = Below(9); n > 0; --n) subject += "abc"[Below(3)];
+    return subject;
+  }
+
+ private:
+  std::size_t Below(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(rng_);
+  }
+  bool Chance(int percent) { return static_cast<int>(Below(100)) < percent; }
+
+  std::string Alternation(int depth) {
+    std::string result = Branch(depth);
+    while (Chance(25)) result += "|" + Branch(depth);
+    return result;
+  }
+  std::string Branch(int depth) {
+    std::string result;
+    for (std::size_t n = Below(4); n > 0; --n) result += Piece(depth);
+    return result;
+  }
+  std::string Piece(int depth) {
+    std::string atom = Atom(depth);
+    if (Chance(35)) atom += "*+?"[Below(3)];
+    return atom;
+  }
+  std::string Atom(int depth) {
+    const std::size_t kind = Below(20);
+    if (kind < 9) return std::string(1, "abc"[Below(3)]);
+    if (kind < 11) return ".";
+    if (kind < 13) {
+      static const char* sets[] = {"[ab]", "[^a]", "[a-b]", "[^bc]", "[c]", "[a-c]"};
+      return sets[Below(6)];
+    }
+    if (kind < 14) return Chance(50) ? "^" : "$";
+    if (kind < 15 && !shared_) return Chance(50) ? "\\a" : "\\(";
+    if (depth < 3 && groups_ < 9) {
+      ++groups_;
+      return "(" + Alternation(depth + 1) + ")";
+    }
+    return "b";
+  }
+
+  std::mt19937 rng_;
+  bool shared_;
+  int groups_ = 0;
+};
+
+TEST(RegExpDifferentialTest, AgreesWithTheReferenceMatcher) {
+  Generator generator(20240601, false);
+  int compiled = 0;
+  int matched = 0;
+  for (int round = 0; round < 30000; ++round) {
+    const std::string pattern = generator.Pattern();
+    CRegExp re;
+    const bool accepted = re.RegComp(pattern.c_str()) != nullptr;
+    ASSERT_EQ(accepted, ReferenceParser::Accepts(pattern.c_str())) << "pattern: " << pattern;
+    if (!accepted) continue;
+    ++compiled;
+    ReferenceMatcher reference(I::Program(re));
+    for (int s = 0; s < 4; ++s) {
+      const std::string subject = generator.Subject();
+      const char* text = subject.c_str();
+      const int expected = reference.Find(text);
+      ASSERT_EQ(re.RegFind(text), expected) << "pattern: " << pattern << " subject: " << subject;
+      if (expected < 0) continue;
+      ++matched;
+      ASSERT_EQ(re.GetFindLen(), reference.end[0] - reference.start[0]) << pattern;
+      for (int g = 1; g < 10; ++g) {
+        ASSERT_EQ(I::MatchStart(re, g), reference.start[g])
+            << "group " << g << " pattern: " << pattern << " subject: " << subject;
+        ASSERT_EQ(I::MatchEnd(re, g), reference.end[g])
+            << "group " << g << " pattern: " << pattern << " subject: " << subject;
+      }
+    }
+  }
+  // The generator must keep reaching both sides of every question.
+  EXPECT_GT(compiled, 15000);
+  EXPECT_LT(compiled, 29000);
+  EXPECT_GT(matched, 30000);
+}
+
+// Subjects long enough for nested choices to spend the search's budget, so that the results
+// found while remembering failed states are compared too.
+TEST(RegExpDifferentialTest, AgreesOnceFailuresAreRemembered) {
+  const char* patterns[] = {
+      "((a|a)*b|(a+)(c|a)$)", "(a|a)*(b|c)", "((a|a)(a|b)?)*c|(a)*d",
+      "(a|a)*(aa)*b|(a*)",    "((a|a)*)(c)", "x|((a|a)+)(b|a(c))",
+  };
+  const std::string subjects[] = {
+      std::string(13, 'a') + "c",  std::string(13, 'a') + "b", std::string(13, 'a') + "d",
+      std::string(11, 'a') + "ba", "c" + std::string(13, 'a'),
+  };
+  for (const char* pattern : patterns) {
+    CRegExp re;
+    ASSERT_TRUE(re.RegComp(pattern)) << pattern;
+    ReferenceMatcher reference(I::Program(re));
+    for (const std::string& subject : subjects) {
+      const char* text = subject.c_str();
+      const int expected = reference.Find(text);
+      ASSERT_EQ(re.RegFind(text), expected) << "pattern: " << pattern << " subject: " << subject;
+      if (expected < 0) continue;
+      ASSERT_EQ(re.GetFindLen(), reference.end[0] - reference.start[0]) << pattern;
+      for (int g = 1; g < 10; ++g) {
+        ASSERT_EQ(I::MatchStart(re, g), reference.start[g])
+            << g << " " << pattern << " " << subject;
+        ASSERT_EQ(I::MatchEnd(re, g), reference.end[g]) << g << " " << pattern << " " << subject;
+      }
+    }
+  }
+}
+
+TEST(RegExpDifferentialTest, WholeMatchAgreesWithStdRegex) {
+  Generator generator(7, true);
+  int compared = 0;
+  for (int round = 0; round < 10000; ++round) {
+    const std::string pattern = generator.Pattern();
+    CRegExp re;
+    if (!re.RegComp(pattern.c_str())) continue;
+    std::regex peer;
+    try {
+      peer.assign(pattern, std::regex::ECMAScript);
+    } catch (const std::regex_error&) {
+      continue;  // a quantified assertion, which ECMAScript refuses
+    }
+    for (int s = 0; s < 3; ++s) {
+      const std::string subject = generator.Subject();
+      std::smatch found;
+      const bool peerFound = std::regex_search(subject, found, peer);
+      const int offset = re.RegFind(subject.c_str());
+      ASSERT_EQ(offset, peerFound ? static_cast<int>(found.position(0)) : -1)
+          << "pattern: " << pattern << " subject: " << subject;
+      if (peerFound) {
+        ASSERT_EQ(re.GetFindLen(), static_cast<int>(found.length(0)))
+            << "pattern: " << pattern << " subject: " << subject;
+      }
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 15000);
+}
+
+}  // namespace
