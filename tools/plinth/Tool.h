@@ -100,5 +100,7 @@ class Progress {
 
 // Subcommand families.
 void AddTextCommands(CLI::App& app, int& exitCode);
+// path …, find … and env … (files.cpp).
+void AddFilesCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool
