@@ -19,7 +19,8 @@
 
 class PLINTH_API CKaFileFind : public CFileFind {
  public:
-  enum EIteratorType {
+  // A fixed underlying type, so that any int a host passes is a value of the type.
+  enum EIteratorType : int {
     eDirectories = 0,  // folders other than "." and ".."
     eFiles = 1,        // everything that is not a folder; so is every other value
   };

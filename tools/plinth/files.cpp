@@ -64,7 +64,9 @@ class StillWorking {
     const auto interval = Interval();
     bool shown = false;
     std::unique_lock<std::mutex> hold(lock_);
-    while (!wake_.wait_for(hold, interval, [this] { return done_; })) {
+    // A zero delay shows the display at once, however short the work.
+    for (bool first = interval.count() == 0;
+         first || !wake_.wait_for(hold, interval, [this] { return done_; }); first = false) {
       const auto seconds =
           std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
               .count();
