@@ -23,6 +23,61 @@ struct IdentityHash {
   }
 };
 
+// The subfolders of one folder, for the tree walk. It lists what a CFileFind on "dir\\*" lists,
+// with the same paths, but asks the system for folders only: where the file system can tell
+// without looking at each file (the listing says what every entry is), files then cost
+// nothing, and most entries of a tree are files. The hint is advisory, so the attributes are
+// still checked.
+class SubfolderSearch {
+ public:
+  explicit SubfolderSearch(const CString& dir) {
+    const CString name = CKaPath::ConcatenatePath(dir, "*", kSeparator);
+    search_ = ::FindFirstFileExA(name, FindExInfoBasic, &data_, FindExSearchLimitToDirectories,
+                                 nullptr, 0);
+    if (search_ == INVALID_HANDLE_VALUE) return;
+    char full[kLongestName];
+    if (_fullpath(full, name, sizeof full) == nullptr) {
+      ::FindClose(search_);
+      search_ = INVALID_HANDLE_VALUE;
+      return;
+    }
+    root_ = full;
+    const int backslash = root_.ReverseFind('\\');
+    const int slash = root_.ReverseFind('/');
+    const int cut = backslash > slash ? backslash : slash;
+    if (cut >= 0) root_ = root_.Left(cut);
+    const int length = root_.GetLength();
+    if (length == 0 || (root_[length - 1] != '\\' && root_[length - 1] != '/')) root_ += '\\';
+    pending_ = true;
+  }
+  ~SubfolderSearch() {
+    if (search_ != INVALID_HANDLE_VALUE) ::FindClose(search_);
+  }
+  SubfolderSearch(const SubfolderSearch&) = delete;
+  SubfolderSearch& operator=(const SubfolderSearch&) = delete;
+
+  // The next folder other than "." and "..": its path and whether it is a link.
+  bool Next(CString& path, bool& isLink) {
+    while (pending_) {
+      const WIN32_FIND_DATAA entry = data_;
+      pending_ = ::FindNextFileA(search_, &data_) != FALSE;
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+      const char* name = entry.cFileName;
+      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+      path = root_ + name;
+      isLink = (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  HANDLE search_ = INVALID_HANDLE_VALUE;
+  WIN32_FIND_DATAA data_;
+  CString root_;
+  bool pending_ = false;
+};
+
 }  // namespace
 
 // What the tree walk remembers: the folders on the path from the start (to stop at a link
@@ -102,21 +157,14 @@ void CKaFileFind::FindFilesRecursive(const CString& dir, CString pattern, CStrin
 void CKaFileFind::Walk(const CString& dir, const CString& pattern, CStringArray& files,
                        bool includeFiles, bool includeDirectories, WalkState& state) {
   if (includeFiles) FindFiles(dir, pattern, files);
-  CFileFind finder;
-  if (!finder.FindFile(CKaPath::ConcatenatePath(dir, "*", kSeparator))) {
-    finder.Close();
-    return;
-  }
-  BOOL more;
-  do {
-    more = finder.FindNextFile();
-    if (!finder.MatchesMask(FILE_ATTRIBUTE_DIRECTORY) || finder.IsDots()) continue;
-    const CString subfolder = finder.GetFilePath();
+  SubfolderSearch search(dir);
+  CString subfolder;
+  bool throughLink = false;
+  while (search.Next(subfolder, throughLink)) {
     if (includeDirectories) files.SetAtGrow(files.GetSize(), subfolder);
 
     CFileIdentity identity;
     const bool known = AfxGetFileIdentity(subfolder, &identity) != FALSE;
-    const bool throughLink = finder.MatchesMask(FILE_ATTRIBUTE_REPARSE_POINT) != FALSE;
     if (known) {
       bool onPath = false;
       for (const CFileIdentity& ancestor : state.ancestors) onPath = onPath || ancestor == identity;
@@ -128,8 +176,7 @@ void CKaFileFind::Walk(const CString& dir, const CString& pattern, CStringArray&
     }
     Walk(subfolder, pattern, files, includeFiles, includeDirectories, state);
     if (known) state.ancestors.pop_back();
-  } while (more);
-  finder.Close();
+  }
 }
 
 BOOL CKaFileFind::FindFile(const char* name, DWORD /*reserved*/) {

@@ -33,7 +33,13 @@ char FoldAscii(unsigned char c) {
 
 // Windows wildcard matching on bytes: "*" any run, "?" one byte, ASCII letters without regard
 // to case. Greedy with one back-up point, so the cost stays within length(name) * length(mask).
-bool MatchesWildcard(const char* mask, const char* name) {
+bool Same(char a, char b, bool caseSensitive) {
+  return caseSensitive
+             ? a == b
+             : FoldAscii(static_cast<unsigned char>(a)) == FoldAscii(static_cast<unsigned char>(b));
+}
+
+bool MatchesWildcard(const char* mask, const char* name, bool caseSensitive) {
   const char* starMask = nullptr;
   const char* starName = nullptr;
   while (*name != '\0') {
@@ -42,8 +48,7 @@ bool MatchesWildcard(const char* mask, const char* name) {
       starName = name;
       continue;
     }
-    if (*mask != '\0' && (*mask == '?' || FoldAscii(static_cast<unsigned char>(*mask)) ==
-                                              FoldAscii(static_cast<unsigned char>(*name)))) {
+    if (*mask != '\0' && (*mask == '?' || Same(*mask, *name, caseSensitive))) {
       ++mask;
       ++name;
       continue;
@@ -131,6 +136,8 @@ struct FindSearch {
   DIR* folder = nullptr;
   std::string mask;   // empty for a search of one named entry
   bool done = false;  // the one named entry has been handed out
+  bool caseSensitive = false;
+  bool foldersOnly = false;  // entries that are certainly not folders may be skipped
   ~FindSearch() {
     if (folder != nullptr) closedir(folder);
   }
@@ -153,7 +160,12 @@ bool NextMatch(FindSearch& search, WIN32_FIND_DATAA* data) {
     errno = 0;
     const struct dirent* entry = readdir(search.folder);
     if (entry == nullptr) return false;
-    if (!MatchesWildcard(search.mask.c_str(), entry->d_name)) continue;
+    // The listing's type spares an attribute lookup for what cannot be a folder; a link or an
+    // unknown type still gets one.
+    if (search.foldersOnly && entry->d_type != DT_DIR && entry->d_type != DT_LNK &&
+        entry->d_type != DT_UNKNOWN)
+      continue;
+    if (!MatchesWildcard(search.mask.c_str(), entry->d_name, search.caseSensitive)) continue;
     if (FillFindData(folderFd, entry->d_name, data)) return true;
   }
 }
@@ -179,7 +191,19 @@ std::string FolderToOpen(const std::string& folderPart) {
 }  // namespace
 
 extern "C" HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData) {
-  if (fileName == nullptr || findData == nullptr) {
+  return FindFirstFileExA(fileName, FindExInfoStandard, findData, FindExSearchNameMatch, nullptr,
+                          0);
+}
+
+extern "C" HANDLE FindFirstFileExA(LPCSTR fileName, FINDEX_INFO_LEVELS infoLevel, LPVOID data,
+                                   FINDEX_SEARCH_OPS searchOp, LPVOID searchFilter,
+                                   DWORD additionalFlags) {
+  auto* findData = static_cast<LPWIN32_FIND_DATAA>(data);
+  if (fileName == nullptr || findData == nullptr || searchFilter != nullptr ||
+      (infoLevel != FindExInfoStandard && infoLevel != FindExInfoBasic) ||
+      (searchOp != FindExSearchNameMatch && searchOp != FindExSearchLimitToDirectories) ||
+      (additionalFlags &
+       ~static_cast<DWORD>(FIND_FIRST_EX_CASE_SENSITIVE | FIND_FIRST_EX_LARGE_FETCH)) != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
@@ -209,6 +233,8 @@ extern "C" HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return INVALID_HANDLE_VALUE;
   }
+  search->caseSensitive = (additionalFlags & FIND_FIRST_EX_CASE_SENSITIVE) != 0;
+  search->foldersOnly = searchOp == FindExSearchLimitToDirectories;
   search->folder = opendir(FolderToOpen(folderPart).c_str());
   if (search->folder == nullptr) {
     const int error = errno;
@@ -227,7 +253,7 @@ extern "C" HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData) {
     found = FillFindData(folderFd, last.c_str(), findData);
     if (!found) {
       while (const struct dirent* entry = readdir(search->folder)) {
-        if (EqualNoCase(entry->d_name, last.c_str()) &&
+        if (!search->caseSensitive && EqualNoCase(entry->d_name, last.c_str()) &&
             FillFindData(folderFd, entry->d_name, findData)) {
           found = true;
           break;

@@ -61,6 +61,16 @@ struct WIN32_FIND_DATAA {
 typedef WIN32_FIND_DATAA* PWIN32_FIND_DATAA;
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 
+enum FINDEX_INFO_LEVELS { FindExInfoStandard, FindExInfoBasic, FindExInfoMaxInfoLevel };
+enum FINDEX_SEARCH_OPS {
+  FindExSearchNameMatch,
+  FindExSearchLimitToDirectories,
+  FindExSearchLimitToDevices,
+  FindExSearchMaxSearchOp
+};
+#define FIND_FIRST_EX_CASE_SENSITIVE 0x00000001
+#define FIND_FIRST_EX_LARGE_FETCH 0x00000002
+
 extern "C" {
 // Starts a search for the entries of one folder that match the last component of fileName.
 // Wildcards as on Windows: "*" any run of bytes, "?" exactly one byte, "*.*" every name, and
@@ -72,6 +82,14 @@ extern "C" {
 // such folder), ERROR_ACCESS_DENIED (the folder cannot be read) or ERROR_FILE_NOT_FOUND (no
 // entry matches, or the name ends in a separator).
 PLINTH_API HANDLE FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData);
+// The same search with options. infoLevel FindExInfoBasic leaves cAlternateFileName empty (it
+// always is here). searchOp FindExSearchLimitToDirectories is advisory, as on Windows: entries
+// that are certainly not folders may be left out, so that they cost no attribute lookup, but
+// callers still check FILE_ATTRIBUTE_DIRECTORY. FIND_FIRST_EX_CASE_SENSITIVE matches letters
+// exactly. searchFilter must be null; other values fail with ERROR_INVALID_PARAMETER.
+PLINTH_API HANDLE FindFirstFileExA(LPCSTR fileName, FINDEX_INFO_LEVELS infoLevel, LPVOID findData,
+                                   FINDEX_SEARCH_OPS searchOp, LPVOID searchFilter,
+                                   DWORD additionalFlags);
 // The next matching entry; FALSE with ERROR_NO_MORE_FILES after the last one.
 PLINTH_API BOOL FindNextFileA(HANDLE findFile, LPWIN32_FIND_DATAA findData);
 // Ends a search; FALSE with ERROR_INVALID_HANDLE for a handle that is not an open search.

@@ -141,6 +141,29 @@ TEST(FindFirstFileA, ReportsAttributesSizesAndTimes) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
+TEST(FindFirstFileExA, LimitingToFoldersStillListsEveryFolder) {
+  TempTree tree;
+  tree.File("f1.txt");
+  tree.File("f2.txt");
+  tree.Folder("d1");
+  tree.Folder("d2");
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileExA(tree.Path("*").c_str(), FindExInfoBasic, &data,
+                                   FindExSearchLimitToDirectories, nullptr, 0);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  Names folders;
+  Names others;
+  do {
+    // The limit is advisory: files may come too, and are told apart by their attributes.
+    ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? folders : others)
+        .push_back(data.cFileName);
+  } while (FindNextFileA(search, &data));
+  FindClose(search);
+  std::sort(folders.begin(), folders.end());
+  EXPECT_EQ(folders, (Names{".", "..", "d1", "d2"}));
+  for (const std::string& name : others) EXPECT_EQ(name.substr(0, 1), "f") << name;
+}
+
 TEST(FindNextFileA, KeepsSayingNoMoreFilesAfterTheLast) {
   TempTree tree;
   tree.File("only.txt");
