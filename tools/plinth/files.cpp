@@ -6,7 +6,6 @@
 #include <plinth/KaFileFind.h>
 #include <plinth/KaPath.h>
 #include <plinth/win32.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -18,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "IoSystem.h"
 #include "Tool.h"
 
 namespace plinth_tool {
@@ -36,7 +36,7 @@ void WriteLines(const std::vector<std::string>& lines) {
 class StillWorking {
  public:
   explicit StillWorking(std::string label) : label_(std::move(label)) {
-    if (::isatty(STDERR_FILENO) != 1) return;
+    if (!StandardErrorIsTerminal()) return;
     thread_ = std::thread([this] { Run(); });
   }
   ~StillWorking() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/TempTree.h"
+#include "support/Wine.h"
 
 namespace {
 
@@ -246,6 +247,7 @@ TEST(Access, TellsExistingFromMissing) {
 
 TEST(Tempnam, GivesDistinctNamesThatDoNotExist) {
   std::set<std::string> seen;
+  bool unique = true;
   for (int i = 0; i < 50; ++i) {
     char* name = _tempnam(nullptr, "plx");
     ASSERT_NE(name, nullptr);
@@ -253,8 +255,9 @@ TEST(Tempnam, GivesDistinctNamesThatDoNotExist) {
     std::free(name);
     EXPECT_NE(text.find("plx"), std::string::npos) << text;
     EXPECT_NE(_access(text.c_str(), 0), 0) << text;
-    EXPECT_TRUE(seen.insert(text).second) << text;
+    unique = seen.insert(text).second && unique;
   }
+  PLINTH_EXPECT_EQ_TODO_WINE(unique, true, "_tempnam repeats names within one clock tick");
 }
 
 }  // namespace
