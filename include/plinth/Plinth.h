@@ -1,7 +1,10 @@
 #pragma once
 // Everything the library exports.
 
+#include <plinth/KaEnvVar.h>
+#include <plinth/KaFileFind.h>
 #include <plinth/KaHresults.h>
+#include <plinth/KaPath.h>
 #include <plinth/KaString.h>
 #include <plinth/RegExp.h>
 #include <plinth/afx.h>

@@ -3,6 +3,7 @@
 
 #include <plinth/afx/Array.h>
 #include <plinth/afx/Exception.h>
+#include <plinth/afx/FileFind.h>
 #include <plinth/afx/Map.h>
 #include <plinth/afx/Module.h>
 #include <plinth/afx/Object.h>

@@ -9,8 +9,11 @@
 #endif
 #include <windows.h>
 
+#include <io.h>
 #include <mbctype.h>
 #include <mbstring.h>
+#include <stdio.h>
+#include <stdlib.h>
 #else
 
 #include <plinth/Export.h>
@@ -213,6 +216,8 @@ PLINTH_API int WSAStartup(WORD versionRequested, LPWSADATA data);
 PLINTH_API int WSACleanup(void);
 }
 
+#include <plinth/win32/Environment.h>
+#include <plinth/win32/Files.h>
 #include <plinth/win32/Registry.h>
 
 #endif  // !_WIN32

@@ -102,5 +102,7 @@ class Progress {
 void AddTextCommands(CLI::App& app, int& exitCode);
 void AddRegCommands(CLI::App& app, int& exitCode);
 void AddRegexCommands(CLI::App& app, int& exitCode);
+// path …, find … and env … (files.cpp).
+void AddFilesCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool

@@ -18,6 +18,7 @@ constexpr AddCommands kFamilies[] = {
     plinth_tool::AddTextCommands,
     plinth_tool::AddRegCommands,
     plinth_tool::AddRegexCommands,
+    plinth_tool::AddFilesCommands,
 };
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.

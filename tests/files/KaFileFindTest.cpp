@@ -1,0 +1,262 @@
+// CKaFileFind over real folders: the enumeration steps, the callback, the flat and recursive
+// lists and the FindFile override's error codes. Links, unreadable folders and names that
+// only POSIX allows are tested in tests/platform/posix.
+
+#include <gtest/gtest.h>
+#include <plinth/KaFileFind.h>
+#include <plinth/win32.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/TempTree.h"
+
+namespace {
+
+using plinth::test::TempTree;
+using Paths = std::vector<std::string>;
+
+Paths ToPaths(const CStringArray& array) {
+  Paths paths;
+  for (INT_PTR i = 0; i < array.GetSize(); ++i) paths.push_back(array[i].GetString());
+  return paths;
+}
+
+Paths Sorted(Paths paths) {
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+Paths Drain(CKaFileFind& finder) {
+  Paths paths;
+  CString path;
+  while (finder.GetNext(path)) paths.push_back(path.GetString());
+  return paths;
+}
+
+// a.txt, b.log and the folder sub (holding inner.txt).
+void MakeFlatTree(const TempTree& tree) {
+  tree.File("a.txt", "a");
+  tree.File("b.log", "b");
+  tree.File("sub/inner.txt");
+}
+
+TEST(KaFileFindEnum, YieldsTheEntriesOfTheKindAskedFor) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  struct Case {
+    const char* pattern;
+    CKaFileFind::EIteratorType type;
+    Paths expected;  // below the root
+  };
+  const auto kOther = static_cast<CKaFileFind::EIteratorType>(7);
+  // clang-format off
+  const Case cases[] = {
+      {"*.txt", CKaFileFind::eFiles,       {"a.txt"}},
+      {"*",     CKaFileFind::eFiles,       {"a.txt", "b.log"}},
+      {"",      CKaFileFind::eFiles,       {"a.txt", "b.log"}},
+      {"*",     kOther,                    {"a.txt", "b.log"}},  // anything else lists files
+      {"*",     CKaFileFind::eDirectories, {"sub"}},             // never "." or ".."
+      {"s*",    CKaFileFind::eDirectories, {"sub"}},
+      {"*.txt", CKaFileFind::eDirectories, {}},                  // the pattern filters folders
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    CKaFileFind finder;
+    EXPECT_NE(finder.Enum(tree.Text().c_str(), c.pattern, c.type), 0) << c.pattern;
+    Paths expected;
+    for (const std::string& name : c.expected) expected.push_back(tree.Path(name));
+    EXPECT_EQ(Sorted(Drain(finder)), expected) << c.pattern << " " << c.type;
+    CString path = "unchanged";
+    EXPECT_EQ(finder.GetNext(path), 0);
+    EXPECT_STREQ(path, "unchanged");
+  }
+}
+
+TEST(KaFileFindEnum, ReturnsZeroWithoutAMatchOrAFolder) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  CKaFileFind finder;
+  EXPECT_EQ(finder.Enum(tree.Text().c_str(), "*.none", CKaFileFind::eFiles), 0);
+  EXPECT_EQ(finder.Enum(tree.Path("missing").c_str(), "*", CKaFileFind::eFiles), 0);
+  CString path;
+  EXPECT_EQ(finder.GetNext(path), 0);
+  CKaFileFind fresh;
+  EXPECT_EQ(fresh.GetNext(path), 0);
+  EXPECT_EQ(fresh.Enum("", "*", CKaFileFind::eFiles), 0);
+  EXPECT_EQ(fresh.GetNext(path), 0);
+}
+
+TEST(KaFileFindEnum, AnEmptyFolderLeavesTheRunningEnumerationAlone) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  CKaFileFind finder;
+  ASSERT_NE(finder.Enum(tree.Text().c_str(), "*", CKaFileFind::eDirectories), 0);
+  EXPECT_EQ(finder.Enum("", "*", CKaFileFind::eFiles), 0);
+  // Still folders only: the type did not change either.
+  EXPECT_EQ(Drain(finder), Paths{tree.Path("sub")});
+}
+
+TEST(KaFileFindEnum, JoinsAFolderThatEndsInASeparatorWithoutDoubling) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  CKaFileFind finder;
+  ASSERT_NE(finder.Enum((tree.Text() + "\\").c_str(), "*.txt", CKaFileFind::eFiles), 0);
+  EXPECT_EQ(Drain(finder), Paths{tree.Path("a.txt")});
+}
+
+struct Collected {
+  Paths paths;
+  int stopAfter;
+};
+
+int Collect(const CString& path, void* context) {
+  auto* collected = static_cast<Collected*>(context);
+  collected->paths.push_back(path.GetString());
+  return static_cast<int>(collected->paths.size()) < collected->stopAfter;
+}
+
+TEST(KaFileFindIterate, CallsBackUntilTheCallbackSaysStop) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  CKaFileFind finder;
+  Collected all{{}, 100};
+  EXPECT_NE(finder.Iterate(tree.Text().c_str(), "*", Collect, &all, CKaFileFind::eFiles), 0);
+  EXPECT_EQ(Sorted(all.paths), (Paths{tree.Path("a.txt"), tree.Path("b.log")}));
+
+  Collected one{{}, 1};
+  EXPECT_NE(finder.Iterate(tree.Text().c_str(), "*", Collect, &one, CKaFileFind::eFiles), 0);
+  EXPECT_EQ(one.paths.size(), 1u);
+
+  Collected none{{}, 100};
+  EXPECT_EQ(finder.Iterate("", "*", Collect, &none, CKaFileFind::eFiles), 0);
+  EXPECT_EQ(finder.Iterate(tree.Text().c_str(), "*", nullptr, &none, CKaFileFind::eFiles), 0);
+  EXPECT_EQ(finder.Iterate(tree.Text().c_str(), "*.none", Collect, &none, CKaFileFind::eFiles), 0);
+  EXPECT_TRUE(none.paths.empty());
+}
+
+TEST(KaFileFindFindFiles, AppendsMatchingFilesOnly) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  struct Case {
+    const char* pattern;
+    Paths expected;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"*",      {"a.txt", "b.log"}},
+      {"",       {"a.txt", "b.log"}},
+      {"*.LOG",  {"b.log"}},
+      {"sub",    {}},     // only a folder matches
+      {"*.none", {}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    CKaFileFind finder;
+    CStringArray files;
+    files.Add("kept");
+    finder.FindFiles(tree.Text().c_str(), c.pattern, files);
+    Paths expected{"kept"};
+    for (const std::string& name : c.expected) expected.push_back(tree.Path(name));
+    Paths got = ToPaths(files);
+    std::sort(got.begin() + 1, got.end());
+    EXPECT_EQ(got, expected) << c.pattern;
+  }
+  CKaFileFind finder;
+  CStringArray files;
+  finder.FindFiles("", "*", files);
+  finder.FindFiles(tree.Path("missing").c_str(), "*", files);
+  EXPECT_EQ(files.GetSize(), 0);
+}
+
+TEST(KaFileFindFindFilesRecursive, ListsTheTreeInPreOrder) {
+  TempTree tree;
+  tree.File("x.txt");
+  tree.File("skip.log");
+  tree.File("sub/y.txt");
+  tree.File("sub/deep/z.txt");
+  struct Case {
+    bool files;
+    bool folders;
+    Paths expected;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {true,  true,  {"x.txt", "sub", "sub\\y.txt", "sub\\deep", "sub\\deep\\z.txt"}},
+      {true,  false, {"x.txt", "sub\\y.txt", "sub\\deep\\z.txt"}},
+      {false, true,  {"sub", "sub\\deep"}},
+      {false, false, {}},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    CKaFileFind finder;
+    CStringArray found;
+    finder.FindFilesRecursive(tree.Text().c_str(), "*.txt", found, c.files, c.folders);
+    Paths expected;
+    for (const std::string& name : c.expected) expected.push_back(tree.Path(name));
+    EXPECT_EQ(ToPaths(found), expected) << c.files << c.folders;
+  }
+}
+
+TEST(KaFileFindFindFilesRecursive, KeepsEachFoldersFilesBeforeItsSubfolders) {
+  TempTree tree;
+  for (const char* name : {"b/1.txt", "b/2.txt", "b/c/3.txt", "a/4.txt", "5.txt", "e/f/g/6.txt"})
+    tree.File(name);
+  CKaFileFind finder;
+  CStringArray found;
+  finder.FindFilesRecursive(tree.Text().c_str(), "", found, true, true);
+  const Paths paths = ToPaths(found);
+  ASSERT_EQ(paths.size(), 12u);
+  // Every path comes after its folder, and a folder's own files come before its subfolders.
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const std::string folder = paths[i].substr(0, paths[i].find_last_of('\\'));
+    if (folder != tree.Text()) {
+      const auto at = std::find(paths.begin(), paths.end(), folder);
+      ASSERT_NE(at, paths.end()) << paths[i];
+      EXPECT_LT(static_cast<std::size_t>(at - paths.begin()), i) << paths[i];
+    }
+  }
+  EXPECT_EQ(paths[0], tree.Path("5.txt"));
+}
+
+TEST(KaFileFindFindFile, ReportsFailuresThroughTheLastError) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  struct Case {
+    std::string name;
+    DWORD error;
+  };
+  const Case cases[] = {
+      {std::string(261, 'x'), ERROR_FILENAME_EXCED_RANGE},
+      {tree.Path("*.none"), ERROR_FILE_NOT_FOUND},
+      {tree.Path("missing\\*"), ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    CKaFileFind finder;
+    SetLastError(0xDEADBEEF);
+    EXPECT_FALSE(finder.FindFile(c.name.c_str())) << c.name;
+    EXPECT_EQ(GetLastError(), c.error) << c.name;
+    EXPECT_FALSE(finder.FindNextFile());
+  }
+}
+
+TEST(KaFileFindFindFile, DrivesTheBaseSearchWithTheFullPathAsRoot) {
+  TempTree tree;
+  MakeFlatTree(tree);
+  CKaFileFind finder;
+  ASSERT_TRUE(finder.FindFile(tree.Path("*.txt").c_str()));
+  EXPECT_FALSE(finder.FindNextFile());  // the only entry is also the last
+  EXPECT_STREQ(finder.GetFileName(), "a.txt");
+  EXPECT_STREQ(finder.GetFilePath(), tree.Path("a.txt").c_str());
+  EXPECT_STREQ(finder.GetRoot(), tree.Text().c_str());
+  EXPECT_EQ(finder.GetLength(), 1u);
+  EXPECT_FALSE(finder.IsDirectory());
+  EXPECT_FALSE(finder.IsDots());
+  // The object's own search and the one Enum drives do not disturb each other.
+  ASSERT_NE(finder.Enum(tree.Text().c_str(), "*.log", CKaFileFind::eFiles), 0);
+  EXPECT_STREQ(finder.GetFileName(), "a.txt");
+  EXPECT_EQ(Drain(finder), Paths{tree.Path("b.log")});
+}
+
+}  // namespace
