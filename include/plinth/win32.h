@@ -82,6 +82,15 @@ typedef HINSTANCE HMODULE;
 
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
+// Times, as file and registry calls report them: 100-nanosecond intervals since 1 January 1601
+// (UTC), low half first.
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
+typedef FILETIME* LPFILETIME;
+
 // ---------------------------------------------------------------------------------------------
 // Result codes. HRESULTs are 32-bit and negative on failure; assigned to a `long` they
 // sign-extend, so `hr < 0` tests for failure on every platform.

@@ -33,14 +33,6 @@
 
 #define IO_REPARSE_TAG_SYMLINK 0xA000000CL
 
-// 100-nanosecond intervals since 1 January 1601 (UTC).
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
-typedef FILETIME* PFILETIME;
-typedef FILETIME* LPFILETIME;
-
 // One entry of a search. Links are reported with the attributes of what they lead to plus
 // FILE_ATTRIBUTE_REPARSE_POINT (dwReserved0 = IO_REPARSE_TAG_SYMLINK); a dangling link is a
 // file of size 0. Names that start with "." (other than "." and "..") are hidden. Linux keeps

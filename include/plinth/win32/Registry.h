@@ -45,17 +45,6 @@ typedef DWORD ACCESS_MASK;
 typedef ACCESS_MASK REGSAM;
 typedef HKEY* PHKEY;
 
-#ifndef PLINTH_WIN32_FILETIME_DEFINED
-#define PLINTH_WIN32_FILETIME_DEFINED
-// 100-nanosecond intervals since 1 January 1601 (UTC), low half first.
-struct FILETIME {
-  DWORD dwLowDateTime;
-  DWORD dwHighDateTime;
-};
-typedef FILETIME* PFILETIME;
-typedef FILETIME* LPFILETIME;
-#endif
-
 #ifndef PLINTH_WIN32_SECURITY_ATTRIBUTES_DEFINED
 #define PLINTH_WIN32_SECURITY_ATTRIBUTES_DEFINED
 struct SECURITY_ATTRIBUTES {
