@@ -213,4 +213,5 @@ PLINTH_API int WSAStartup(WORD versionRequested, LPWSADATA data);
 PLINTH_API int WSACleanup(void);
 }
 
+#include <plinth/win32/Automation.h>
 #endif  // !_WIN32
