@@ -98,7 +98,11 @@ class Progress {
   bool active_;
 };
 
+// \\ \n \r \t and \xHH in text given on a command line, as the bytes they stand for.
+std::string DecodeEscapes(const std::string& text);
+
 // Subcommand families.
 void AddTextCommands(CLI::App& app, int& exitCode);
+void AddHexCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool
