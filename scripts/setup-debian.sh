@@ -12,6 +12,7 @@ packages=(
   libsqlite3-dev                          # the registry store
   libcap-dev                              # privileges as Linux capabilities
   util-linux bsdutils                     # setpriv for CI, script for the host's terminal tests
+  xxd                                     # peer of the hexadecimal text benchmark and host tests
 )
 
 missing=()

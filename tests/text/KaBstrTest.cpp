@@ -97,7 +97,8 @@ TEST(KaBstrConstruct, CopiesKeepEveryByte) {
   CKaBstr target(L"old");
   target = original;
   EXPECT_EQ(Units(target), std::u16string(u"a\0b\0", 4));
-  target = target;  // the same pointer: nothing happens
+  const CKaBstr& alias = target;
+  target = alias;  // the same pointer: nothing happens
   EXPECT_EQ(Units(target), std::u16string(u"a\0b\0", 4));
   target = CKaBstr();
   EXPECT_EQ(target.m_str, nullptr);
