@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/ReplaceScan.h"
+
 namespace {
 
 // The value of an ASCII hexadecimal digit, or -1; digits in other scripts do not count for
@@ -76,6 +78,31 @@ int KeyAt(size_t i, const char* base) {
   return i == 1 ? Weight(base[0]) : Weight(base[0]) + Weight(base[1]);
 }
 
+// Removes every non-overlapping occurrence of what (scanning left to right, past NULs too)
+// from text[0, length) in place and returns the new length. Unchanged stretches move as
+// blocks, so the cost is one scan of the text whatever the number of occurrences.
+size_t RemoveEvery(char* text, size_t length, const char* what, size_t whatLength) {
+  if (whatLength == 0 || whatLength > length) return length;
+  const char first = what[0];
+  size_t kept = 0;  // bytes of the result so far
+  size_t from = 0;  // first byte not yet moved into the result
+  size_t scan = 0;
+  while (scan + whatLength <= length) {
+    const void* hit = std::memchr(text + scan, first, length - whatLength + 1 - scan);
+    if (!hit) break;
+    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - text);
+    if (std::memcmp(text + at, what, whatLength) != 0) {
+      scan = at + 1;
+      continue;
+    }
+    std::memmove(text + kept, text + from, at - from);
+    kept += at - from;
+    from = scan = at + whatLength;
+  }
+  std::memmove(text + kept, text + from, length - from);
+  return kept + length - from;
+}
+
 // The length of text[0, length) up to its first NUL, if any.
 int UpToNul(const char* text, size_t length) {
   const void* nul = std::memchr(text, '\0', length);
@@ -103,9 +130,18 @@ int CKaString::GetSum(CString text) {
 long CKaString::ConvertToBinary(const CString& separator, CByteArray& bytes) {
   // The separator may be this very object, which the first removal changes.
   const CString removed(separator);
-  Replace(removed.GetString(), "");
-  // Most texts have no line breaks at all; a quick look spares two passes over them.
-  if (std::memchr(GetString(), '\\', static_cast<size_t>(GetLength())) != nullptr) {
+  if (plinth::text::LeadBytesOfActivePage() == nullptr) {
+    // Where every byte is a character, each removal is a plain byte-level pass, done in place.
+    char* buffer = GetBuffer();
+    size_t length = static_cast<size_t>(GetLength());
+    length = RemoveEvery(buffer, length, removed.GetString(), std::strlen(removed.GetString()));
+    length = RemoveEvery(buffer, length, "\\\n", 2);
+    length = RemoveEvery(buffer, length, "\\\r", 2);
+    ReleaseBuffer(static_cast<int>(length));
+  } else {
+    // A double-byte page may hide a backslash or a separator byte in a trail byte; the string's
+    // own replacement knows where characters begin.
+    Replace(removed.GetString(), "");
     Replace("\\\n", "");
     Replace("\\\r", "");
   }

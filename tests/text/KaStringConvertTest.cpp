@@ -110,6 +110,19 @@ TEST(KaStringHex, ReadsText) {
   EXPECT_EQ(Str(self), "");
 }
 
+TEST(KaStringHex, LineBreaksInsideDoubleByteCharactersStay) {
+  const int saved = _getmbcp();
+  for (const int page : {0, 932}) {
+    _setmbcp(page);
+    // 0x83 0x5C is one Shift-JIS character: its trail byte is no backslash there.
+    CKaString s("01\x83\\\n02");
+    CByteArray bytes;
+    EXPECT_EQ(s.ConvertToBinary(CString(), bytes), E_FAIL);
+    EXPECT_EQ(Str(s), page == 932 ? "01\x83\\\n02" : "01\x83" "02") << page;
+  }
+  _setmbcp(saved);
+}
+
 // The pair reader must agree with sscanf("%x") on every pair of bytes, alone and in a text.
 TEST(KaStringHex, PairsReadAsScanfReadsThem) {
   int mismatches = 0;
