@@ -40,6 +40,8 @@ TEST(PosixAutomation, DoubleBytePagesToUnits) {
   };
   // clang-format on
   for (const Case& c : cases) EXPECT_EQ(Convert(c.codePage, c.bytes), c.expected) << c.codePage;
+  // An encoded surrogate is three ill-formed bytes, one replacement each (Wine makes it two).
+  EXPECT_EQ(Convert(CP_UTF8, "\xed\xa0\x80"), u"\ufffd\ufffd\ufffd");
   EXPECT_EQ(MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, "a\x81", 2, nullptr, 0), 0);
   EXPECT_EQ(MultiByteToWideChar(12345, 0, "a", 1, nullptr, 0), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
