@@ -7,6 +7,7 @@
 
 #include <plinth/KaString.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -31,23 +32,41 @@ std::string Separator(const HexOptions& options) {
   return separator;
 }
 
+// Bytes are encoded a piece at a time, so that progress can be shown and no single text grows
+// past the string's limit. A piece starts at a multiple of the line length, where the library,
+// which counts from the piece's start, leaves out two things the whole text has: the line break
+// after the piece's first byte and the separator after its last byte.
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
 int RunEncode(const HexOptions& options) {
   const std::string separator = Separator(options);
   std::string data = ReadInput(options.input);
-  // Every byte needs two digits, a separator and at most one line break; the text is one string.
-  const unsigned long long needed =
-      4ULL * data.size() + static_cast<unsigned long long>(separator.size()) * data.size();
-  if (needed > static_cast<unsigned long long>(INT_MAX))
-    throw ToolError(DisplayName(options.input) + " is too large to write as one hexadecimal " +
-                    "text; split it (split -b 500M) and encode the parts");
+  const std::size_t wrap = static_cast<std::size_t>(options.wrap);
+  // With a break after every byte the pieces would need a different repair; one piece it is.
+  std::size_t piece = wrap == 1 ? data.size() : kPieceBytes;
+  if (wrap > 1) piece = std::max(wrap, piece / wrap * wrap);
+  if (wrap == 1 &&
+      (4ULL + separator.size()) * data.size() > static_cast<unsigned long long>(INT_MAX))
+    throw ToolError(DisplayName(options.input) + " is too large to write with --wrap 1 as one " +
+                    "text; split it (split -b 300M) and encode the parts");
   Output out(options.output.empty() ? "-" : options.output);
-  const CString text = CKaString::ConvertBinaryToString(
-      reinterpret_cast<unsigned char*>(&data[0]), static_cast<unsigned long>(data.size()),
-      CString(separator.c_str(), static_cast<int>(separator.size())), options.wrap);
-  out.Write(text.GetString(), static_cast<std::size_t>(text.GetLength()));
-  const int length = text.GetLength();
-  if (length > 0 && !(length >= 2 && text[length - 2] == '\\' && text[length - 1] == '\n'))
-    out.Write("\n", 1);
+  Progress progress("encoding " + DisplayName(options.input), data.size());
+  const CString between(separator.c_str(), static_cast<int>(separator.size()));
+  bool endsWithBreak = false;
+  for (std::size_t first = 0; first < data.size() && !out.ReaderGone(); first += piece) {
+    const std::size_t count = std::min(piece, data.size() - first);
+    const CString text =
+        CKaString::ConvertBinaryToString(reinterpret_cast<unsigned char*>(&data[first]),
+                                         static_cast<unsigned long>(count), between, options.wrap);
+    std::string chunk(text.GetString(), static_cast<std::size_t>(text.GetLength()));
+    if (first + count < data.size()) chunk += separator;
+    if (first > 0 && wrap > 0)
+      chunk.insert(std::min(chunk.size(), 2 + (chunk.size() > 2 ? separator.size() : 0)), "\\\n");
+    out.Write(chunk);
+    endsWithBreak = chunk.size() >= 2 && chunk.compare(chunk.size() - 2, 2, "\\\n") == 0;
+    progress.Update(first + count);
+  }
+  if (!data.empty() && !endsWithBreak) out.Write("\n", 1);
   out.Commit();
   return kExitOk;
 }
