@@ -1,6 +1,7 @@
 // CKaString::ConvertToBinary on arbitrary text and separators, against a model built the
-// plainest way: the three removals one after another, then sscanf("%x") on each pair. The same input, read as bytes, must also survive the trip through
-// ConvertBinaryToString and back for every separator the reader can take apart from the digits.
+// plainest way: the three removals one after another, then sscanf("%x") on each pair. The same
+// input, read as bytes, must also survive the trip through ConvertBinaryToString and back for every
+// separator the reader can take apart from the digits.
 //
 // Input: byte 0 gives the separator length (mod 8), byte 1 the line length; then the separator,
 // then the text.
