@@ -13,6 +13,7 @@ packages=(
   libsqlite3-dev                          # the registry store
   libcap-dev                              # privileges as Linux capabilities
   util-linux bsdutils                     # setpriv for CI, script for the host's terminal tests
+  xxd                                     # peer of the hexadecimal text benchmark and host tests
   g++-mingw-w64-x86-64-posix              # the Windows DLL, 64-bit (POSIX threads: std::mutex)
   g++-mingw-w64-i686-posix                # the Windows DLL, 32-bit, a compile-and-link check
   googletest                              # GoogleTest sources, built for Windows in the cross build

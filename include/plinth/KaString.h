@@ -82,4 +82,67 @@ class PLINTH_API CKaString : public CString {
   // Compares at most count characters (a double-byte character counts as one) without regard
   // to case; a null text compares equal to an empty object and before any other.
   int CompareNoCaseN(const char* text, int count) const;
+
+  // --- fields, delimiters and quoting ---------------------------------------------------
+  // The text is a list of fields cut at every delimiter: "a,b,,c" holds "a", "b", "" and "c";
+  // a delimiter at the end is followed by an empty field. A trail byte of a double-byte
+  // character is never taken for a delimiter. Delimiters are searched for up to the first NUL
+  // byte; the last field runs to the end of the object, embedded NULs included.
+  //  - An empty or null delimiter text, and the NUL byte as a delimiter, are never found: the
+  //    whole text is field 0 ("a,b" with "" has GetFieldCount 1 and GetField("", 0) "a,b").
+  //  - A negative field number, or one past the last field, gives an empty string.
+  CKaString GetField(const char* delimiter, int n);
+  CKaString GetField(char delimiter, int n);
+  // 1 + the number of non-overlapping delimiters; 1 for an empty object.
+  int GetFieldCount(const char* delimiter);
+  int GetFieldCount(char delimiter);
+  // The text between the n-th open delimiter and the close delimiter that follows it. The
+  // search for the next open delimiter resumes right after the previous open delimiter, so
+  // a close delimiter equal to the open one also opens the next field, whatever the lengths:
+  // ("[", "]]", 1) on "[[a]]" gives "a". An empty open delimiter is found at once, so every
+  // field is field 0; an empty close delimiter ends each field where it begins.
+  CKaString GetDelimitedField(const char* open, const char* close, int n);
+  // Whether the first and the last byte are q (a lone q counts). Never true for "" or for
+  // q = NUL, so Quote('\0') and Unquote('\0') change nothing.
+  bool IsQuoted(char q);
+  // Surrounds the text with q unless IsQuoted(q): "" becomes "##" with '#'.
+  CKaString& Quote(char q);
+  // Removes the first and the last byte if IsQuoted(q): "#" becomes "".
+  CKaString& Unquote(char q);
+  // Puts open in front and close at the end, unconditionally.
+  CKaString& Delimit(const CKaString& open, const CKaString& close);
+  // Turns "a;b;c" into the multi-string a NUL b NUL c NUL NUL in the object's own buffer and
+  // sets the length to that of the first item ("a"); read the items through GetString() before
+  // the object changes again. Separators are found up to the first NUL byte; with NUL as the
+  // separator the text stays one item: "abc" leaves a b c NUL NUL. A separator byte that is a
+  // lead byte of the double-byte page in force is looked for as _mbschr looks for it.
+  CKaString& NullSeparate(char separator);
+  // The text becomes name + " = " + value.
+  CKaString& CreatePropertyString(const CKaString& name, const CKaString& value);
+
+  // --- conversions and encodings --------------------------------------------------------
+  // Whether every byte is a decimal digit; true for "".
+  bool IsDigit() const;
+  // The sum of the weights of the first two characters of text: a digit weighs its value,
+  // any other byte its value as a signed byte ("7x" gives 7 + 120 = 127).
+  static int GetSum(CString text);
+  // Reads the object as hexadecimal byte text and appends the bytes to bytes. First removes
+  // from the object, for good, every separator, then every backslash + line feed, then every
+  // backslash + carriage return; then reads each pair of characters (the last one alone when
+  // the count is odd) as sscanf("%x") would: leading white space, then an optional sign, then
+  // the hexadecimal digits (" f" is 0f, "-1" is ff). A pair without a number appends nothing
+  // and makes the result E_FAIL, but the walk goes on: "zz01" appends 01 and fails. S_OK when
+  // every pair was read, and for an empty text.
+  long ConvertToBinary(const CString& separator, CByteArray& bytes);
+  // Two lowercase hexadecimal digits per byte, the separator after every byte but the last,
+  // and backslash + line feed after the separator of every byte whose index is a non-zero
+  // multiple of lineBytes (taken as unsigned; 0 never breaks). {01, ab, ff} with "," and 0
+  // give "01,ab,ff". Throws CMemoryException* when the text would exceed the string's limit.
+  static CString ConvertBinaryToString(unsigned char* data, unsigned long size,
+                                       const CString& separator, int lineBytes);
+  // Shifts each byte after the first by GetSum of the text before it ("abc" gives 61 c3 26);
+  // the result ends at the first NUL byte the shift produces.
+  CString Encode() const;
+  // The inverse of Encode, for texts where neither side holds a NUL byte.
+  CString Decode() const;
 };

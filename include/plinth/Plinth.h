@@ -3,6 +3,7 @@
 
 #include <plinth/KaEnvVar.h>
 #include <plinth/KaFileFind.h>
+#include <plinth/KaBstr.h>
 #include <plinth/KaHresults.h>
 #include <plinth/KaPath.h>
 #include <plinth/KaString.h>

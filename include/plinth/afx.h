@@ -2,6 +2,7 @@
 // The framework classes the library is built on and passes across its interface.
 
 #include <plinth/afx/Array.h>
+#include <plinth/afx/ComBSTR.h>
 #include <plinth/afx/Exception.h>
 #include <plinth/afx/FileFind.h>
 #include <plinth/afx/Map.h>

@@ -225,6 +225,7 @@ PLINTH_API int WSAStartup(WORD versionRequested, LPWSADATA data);
 PLINTH_API int WSACleanup(void);
 }
 
+#include <plinth/win32/Automation.h>
 #include <plinth/win32/Environment.h>
 #include <plinth/win32/Files.h>
 #include <plinth/win32/Registry.h>

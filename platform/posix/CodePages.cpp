@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <cwchar>
+#include <new>
 #include <string>
 
 namespace {
@@ -60,6 +61,13 @@ void appendUtf8(std::string& out, char32_t cp) {
 
 bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
+bool isDoubleBytePage(UINT codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950;
+}
+
+class Converters;
+Converters& threadConverters();
+
 // Opening a converter costs far more than converting a short string, so each thread keeps
 // the ones it has used. A descriptor must never be shared between threads.
 class Converters {
@@ -68,9 +76,10 @@ class Converters {
     for (auto& slot : slots_)
       if (slot.cd != reinterpret_cast<iconv_t>(-1)) iconv_close(slot.cd);
   }
-  iconv_t get(UINT codePage) {
+  // A converter from UTF-32LE to the code page, or (toWide) from the code page to UTF-16LE.
+  iconv_t get(UINT codePage, bool toWide = false) {
     for (auto& slot : slots_)
-      if (slot.codePage == codePage) return slot.cd;
+      if (slot.codePage == codePage && slot.toWide == toWide) return slot.cd;
     const char* name = nullptr;
     switch (codePage) {
       case 932: name = "CP932"; break;
@@ -79,10 +88,11 @@ class Converters {
       case 950: name = "CP950"; break;
       default: return reinterpret_cast<iconv_t>(-1);
     }
-    iconv_t cd = iconv_open(name, "UTF-32LE");
+    iconv_t cd = toWide ? iconv_open("UTF-16LE", name) : iconv_open(name, "UTF-32LE");
     for (auto& slot : slots_) {
       if (slot.codePage == 0) {
         slot.codePage = codePage;
+        slot.toWide = toWide;
         slot.cd = cd;
         break;
       }
@@ -93,9 +103,10 @@ class Converters {
  private:
   struct Slot {
     UINT codePage = 0;
+    bool toWide = false;
     iconv_t cd = reinterpret_cast<iconv_t>(-1);
   };
-  Slot slots_[4];
+  Slot slots_[8];
 };
 
 // Converts one valid code point through iconv; false when the code page cannot hold it.
@@ -112,6 +123,103 @@ bool appendIconv(iconv_t cd, std::string& out, char32_t cp) {
   if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) return false;
   out.append(buf, static_cast<size_t>(outp - buf));
   return true;
+}
+
+Converters& threadConverters() {
+  static thread_local Converters converters;
+  return converters;
+}
+
+void appendUtf16(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out += static_cast<char16_t>(cp);
+  } else {
+    cp -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (cp >> 10));
+    out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+  }
+}
+
+// UTF-8 to UTF-16. An ill-formed sequence gives one U+FFFD for each maximal part that could
+// have begun a character (the Unicode recommendation, which Windows follows); overlong forms,
+// surrogates and values past U+10FFFF are ill-formed. Returns false if any was met.
+bool decodeUtf8(const unsigned char* in, size_t n, std::u16string& out) {
+  bool clean = true;
+  size_t i = 0;
+  while (i < n) {
+    const unsigned char b = in[i];
+    if (b < 0x80) {
+      out += static_cast<char16_t>(b);
+      ++i;
+      continue;
+    }
+    size_t need = 0;
+    char32_t cp = 0;
+    unsigned char low = 0x80, high = 0xBF;  // range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+      need = 1;
+      cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      need = 2;
+      cp = b & 0x0F;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      need = 3;
+      cp = b & 0x07;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    }
+    size_t used = 1;
+    bool ok = need > 0;
+    for (size_t k = 0; ok && k < need; ++k) {
+      const size_t at = i + 1 + k;
+      const unsigned char lo = k == 0 ? low : 0x80, hi = k == 0 ? high : 0xBF;
+      if (at >= n || in[at] < lo || in[at] > hi) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (in[at] & 0x3F);
+      ++used;
+    }
+    if (ok) {
+      appendUtf16(out, cp);
+    } else {
+      out += u'\uFFFD';
+      clean = false;
+    }
+    i += used;
+  }
+  return clean;
+}
+
+// A double-byte page to UTF-16 through iconv; a byte that starts no character of the page
+// gives U+FFFD and the walk goes on after it.
+bool decodeIconv(iconv_t cd, const unsigned char* in, size_t n, std::u16string& out) {
+  bool clean = true;
+  char* inp = reinterpret_cast<char*>(const_cast<unsigned char*>(in));
+  size_t inLeft = n;
+  char buffer[4096];
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  while (inLeft > 0) {
+    char* outp = buffer;
+    size_t outLeft = sizeof buffer;
+    const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+    const int error = r == static_cast<size_t>(-1) ? errno : 0;
+    for (char* p = buffer; p + 1 < outp; p += 2)
+      out += static_cast<char16_t>(static_cast<unsigned char>(p[0]) |
+                                   (static_cast<unsigned char>(p[1]) << 8));
+    if (error == EILSEQ || error == EINVAL) {
+      out += u'\uFFFD';
+      clean = false;
+      ++inp;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    } else if (error != 0 && error != E2BIG) {
+      return false;
+    }
+  }
+  return clean;
 }
 
 }  // namespace
@@ -149,8 +257,7 @@ extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int
 
   iconv_t cd = reinterpret_cast<iconv_t>(-1);
   if (codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950) {
-    static thread_local Converters converters;
-    cd = converters.get(codePage);
+    cd = threadConverters().get(codePage);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return 0;
@@ -218,5 +325,65 @@ extern "C" int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int
     return 0;
   }
   std::memcpy(multiByte, out.data(), out.size());
+  return needed;
+}
+
+extern "C" int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMultiByte,
+                                   LPOLESTR wide, int cchWideChar) {
+  if (codePage == CP_ACP || codePage == CP_OEMCP || codePage == CP_THREAD_ACP) codePage = GetACP();
+  const bool known = codePage == CP_UTF8 || codePage == 1252 || codePage == 28591 ||
+                     codePage == 20127 || isDoubleBytePage(codePage);
+  if (!known || multiByte == nullptr || cbMultiByte == 0 || cbMultiByte < -1 || cchWideChar < 0 ||
+      (wide == nullptr && cchWideChar != 0)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const auto* in = reinterpret_cast<const unsigned char*>(multiByte);
+  const size_t count =
+      cbMultiByte == -1 ? std::strlen(multiByte) + 1 : static_cast<size_t>(cbMultiByte);
+
+  std::u16string out;
+  bool clean = true;
+  try {
+    out.reserve(count);
+    if (codePage == CP_UTF8) {
+      clean = decodeUtf8(in, count, out);
+    } else if (isDoubleBytePage(codePage)) {
+      iconv_t cd = threadConverters().get(codePage, true);
+      if (cd == reinterpret_cast<iconv_t>(-1)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+      }
+      clean = decodeIconv(cd, in, count, out);
+    } else {
+      for (size_t i = 0; i < count; ++i) {
+        const unsigned char b = in[i];
+        char16_t unit = b;
+        if (codePage == 1252 && b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0)
+          unit = kCp1252High[b - 0x80];
+        else if (codePage == 20127 && b >= 0x80)
+          unit = b & 0x7F;  // as Windows reads 7-bit ASCII: the high bit is dropped
+        out += unit;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  if (!clean && (flags & MB_ERR_INVALID_CHARS)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return 0;
+  }
+  if (out.size() > static_cast<size_t>(INT_MAX)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  const int needed = static_cast<int>(out.size());
+  if (cchWideChar == 0) return needed;
+  if (needed > cchWideChar) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::memcpy(wide, out.data(), out.size() * sizeof(char16_t));
   return needed;
 }

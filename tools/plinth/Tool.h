@@ -98,11 +98,15 @@ class Progress {
   bool active_;
 };
 
+// \\ \n \r \t and \xHH in text given on a command line, as the bytes they stand for.
+std::string DecodeEscapes(const std::string& text);
+
 // Subcommand families.
 void AddTextCommands(CLI::App& app, int& exitCode);
 void AddRegCommands(CLI::App& app, int& exitCode);
 void AddRegexCommands(CLI::App& app, int& exitCode);
 // path …, find … and env … (files.cpp).
 void AddFilesCommands(CLI::App& app, int& exitCode);
+void AddHexCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool

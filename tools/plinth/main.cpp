@@ -19,6 +19,7 @@ constexpr AddCommands kFamilies[] = {
     plinth_tool::AddRegCommands,
     plinth_tool::AddRegexCommands,
     plinth_tool::AddFilesCommands,
+    plinth_tool::AddHexCommands,
 };
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.

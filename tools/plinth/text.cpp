@@ -1,4 +1,4 @@
-// plinth text …: searching and replacing in files with CKaString.
+// plinth text …: searching, replacing, fields, quoting and the text shift with CKaString.
 //
 // Inputs are bytes, not lines: a file may hold any byte, NUL included. CKaString's searches
 // stop at a NUL, so an input is cut into NUL-free pieces and each piece is worked on its own;
@@ -70,6 +70,8 @@ int HexDigit(char c) {
   return -1;
 }
 
+}  // namespace
+
 // \\ \n \r \t and \xHH, so that line breaks and other bytes can be given on a command line.
 std::string DecodeEscapes(const std::string& text) {
   std::string out;
@@ -112,6 +114,8 @@ std::string DecodeEscapes(const std::string& text) {
   }
   return out;
 }
+
+namespace {
 
 // Command-line text as the library will see it: CKaString takes C strings, so a NUL would
 // silently cut the text short.
@@ -378,10 +382,210 @@ void AddSearchOptions(CLI::App* command, SearchOptions& options) {
                     "Read \\n \\r \\t \\\\ and \\xHH in FIND as the bytes they stand for");
 }
 
+// --- fields, quoting and the text shift ----------------------------------------------------
+
+// Each line of an input (without its line feed), or the whole input with --whole, goes through
+// one CKaString member, and each result is written followed by a line feed.
+struct LineOptions {
+  bool whole = false;
+  bool escapes = false;
+  std::vector<std::string> files;
+};
+
+template <class Work>
+int ForEachLine(const LineOptions& options, const std::string& what, Work work) {
+  Outcome outcome;
+  Output out("-");
+  for (const std::string& name : InputsOrStdin(options.files)) {
+    if (out.ReaderGone()) break;
+    try {
+      const std::string data = ReadInput(name);
+      Progress progress(what + " " + DisplayName(name), data.size());
+      std::size_t pos = 0;
+      while (pos < data.size() && !out.ReaderGone()) {
+        std::size_t end = options.whole ? data.size() : data.find('\n', pos);
+        if (end == std::string::npos) end = data.size();
+        if (end - pos > static_cast<std::size_t>(INT_MAX / 2))
+          throw ToolError(DisplayName(name) + " holds a line of " + std::to_string(end - pos) +
+                          " bytes, too long to work on; split it first");
+        CKaString line(data.data() + pos, static_cast<int>(end - pos));
+        const CString result = work(line);
+        out.Write(result.GetString(), static_cast<std::size_t>(result.GetLength()));
+        out.Write("\n", 1);
+        pos = end + 1;
+        progress.Update(pos);
+      }
+      outcome.found = true;
+    } catch (const OutputError&) {
+      throw;
+    } catch (const ToolError& error) {
+      Complain(error.what());
+      outcome.failed = true;
+    }
+  }
+  out.Commit();
+  return outcome.failed ? kExitError : kExitOk;
+}
+
+struct FieldOptions : LineOptions {
+  std::string delimiter;
+  std::string close;
+  int number = 0;
+};
+
+void AddLineOptions(CLI::App* command, LineOptions& options) {
+  command->add_option("FILE", options.files, "Files to read; '-' or none reads standard input")
+      ->type_name("");
+  command->add_flag("-w,--whole", options.whole,
+                    "Treat each input as one text instead of line by line");
+  command->add_flag(
+      "-e,--escapes", options.escapes,
+      "Read \\n \\r \\t \\\\ and \\xHH in the delimiters as the bytes they stand for");
+}
+
+// One byte for the quote commands: a quote character must be a single byte.
+char QuoteByte(const std::string& raw, bool escapes) {
+  const std::string text = escapes ? DecodeEscapes(raw) : raw;
+  if (text.size() != 1 || text[0] == '\0')
+    throw ToolError("quote character '" + raw + "' must be exactly one byte other than NUL");
+  return text[0];
+}
+
+struct QuoteOptions : LineOptions {
+  std::string quote = "\"";
+};
+
+struct ShiftOptions {
+  std::vector<std::string> files;
+};
+
+// Encode or Decode of each input as a whole. The shift may produce a NUL byte, where the result
+// ends: the user is told, and the exit status is 1.
+int RunShift(const ShiftOptions& options, bool encode) {
+  Outcome outcome;
+  bool cut = false;
+  Output out("-");
+  for (const std::string& name : InputsOrStdin(options.files)) {
+    try {
+      const std::string data = ReadInput(name);
+      if (data.size() > static_cast<std::size_t>(INT_MAX / 2))
+        throw ToolError(DisplayName(name) + " is too large to shift in one piece; split it first");
+      const CKaString text(data.data(), static_cast<int>(data.size()));
+      const CString result = encode ? text.Encode() : text.Decode();
+      out.Write(result.GetString(), static_cast<std::size_t>(result.GetLength()));
+      if (static_cast<std::size_t>(result.GetLength()) < data.size()) {
+        Complain(std::string(encode ? "encoding " : "decoding ") + DisplayName(name) +
+                 " produced a NUL byte at offset " + std::to_string(result.GetLength()) +
+                 "; the result ends there and cannot be reversed");
+        cut = true;
+      }
+    } catch (const OutputError&) {
+      throw;
+    } catch (const ToolError& error) {
+      Complain(error.what());
+      outcome.failed = true;
+    }
+  }
+  out.Commit();
+  return outcome.failed ? kExitError : cut ? kExitNothingFound : kExitOk;
+}
+
+void AddFieldCommands(CLI::App* text, int& exitCode) {
+  auto field = std::make_shared<FieldOptions>();
+  CLI::App* fieldCommand =
+      text->add_subcommand("field", "Print field N of each line, fields cut at DELIMITER");
+  fieldCommand->footer(
+      "Fields count from 0; runs of delimiters are not merged; a missing field prints an empty "
+      "line.\nExample: plinth text field , 2 data.csv");
+  fieldCommand->add_option("DELIMITER", field->delimiter, "Text between fields")
+      ->required()
+      ->type_name("");
+  fieldCommand->add_option("N", field->number, "Field number, from 0")->required()->type_name("");
+  AddLineOptions(fieldCommand, *field);
+  fieldCommand->callback([field, &exitCode] {
+    const std::string delimiter = CommandText(field->delimiter, field->escapes, "DELIMITER", false);
+    exitCode = ForEachLine(*field, "reading fields of", [&](CKaString& line) {
+      return CString(line.GetField(delimiter.c_str(), field->number));
+    });
+  });
+
+  auto count = std::make_shared<FieldOptions>();
+  CLI::App* countCommand = text->add_subcommand("count", "Print the number of fields of each line");
+  countCommand->footer("An empty line has one (empty) field.");
+  countCommand->add_option("DELIMITER", count->delimiter, "Text between fields")
+      ->required()
+      ->type_name("");
+  AddLineOptions(countCommand, *count);
+  countCommand->callback([count, &exitCode] {
+    const std::string delimiter = CommandText(count->delimiter, count->escapes, "DELIMITER", false);
+    exitCode = ForEachLine(*count, "counting fields of", [&](CKaString& line) {
+      return CString(std::to_string(line.GetFieldCount(delimiter.c_str())).c_str());
+    });
+  });
+
+  auto delimited = std::make_shared<FieldOptions>();
+  CLI::App* delimitedCommand = text->add_subcommand(
+      "delimited", "Print the text between the N-th OPEN and the CLOSE after it, per line");
+  delimitedCommand->footer(
+      "The search for the next OPEN resumes right after the previous one, so with '#' as "
+      "both\nOPEN and CLOSE, '#a# #b#' holds 'a', ' ' and 'b'.\n"
+      "Example: plinth text delimited '[' ']' 1 log.txt");
+  delimitedCommand->add_option("OPEN", delimited->delimiter, "Opening delimiter")
+      ->required()
+      ->type_name("");
+  delimitedCommand->add_option("CLOSE", delimited->close, "Closing delimiter")
+      ->required()
+      ->type_name("");
+  delimitedCommand->add_option("N", delimited->number, "Field number, from 0")
+      ->required()
+      ->type_name("");
+  AddLineOptions(delimitedCommand, *delimited);
+  delimitedCommand->callback([delimited, &exitCode] {
+    const std::string open = CommandText(delimited->delimiter, delimited->escapes, "OPEN", false);
+    const std::string close = CommandText(delimited->close, delimited->escapes, "CLOSE", false);
+    exitCode = ForEachLine(*delimited, "reading fields of", [&](CKaString& line) {
+      return CString(line.GetDelimitedField(open.c_str(), close.c_str(), delimited->number));
+    });
+  });
+
+  for (const bool adding : {true, false}) {
+    auto quote = std::make_shared<QuoteOptions>();
+    CLI::App* command = text->add_subcommand(
+        adding ? "quote" : "unquote",
+        adding ? "Surround each line with the quote character unless it is already quoted"
+               : "Remove the quote character from both ends of each line that is quoted");
+    command->footer("A line counts as quoted when its first and last byte are the quote.");
+    command->add_option("-q,--quote", quote->quote, "The quote character (default \")")
+        ->type_name("CHAR");
+    AddLineOptions(command, *quote);
+    command->callback([quote, adding, &exitCode] {
+      const char q = QuoteByte(quote->quote, quote->escapes);
+      exitCode = ForEachLine(*quote, adding ? "quoting" : "unquoting", [&](CKaString& line) {
+        return CString(adding ? line.Quote(q) : line.Unquote(q));
+      });
+    });
+  }
+
+  for (const bool encode : {true, false}) {
+    auto shift = std::make_shared<ShiftOptions>();
+    CLI::App* command = text->add_subcommand(
+        encode ? "encode" : "decode",
+        encode ? "Apply the library's reversible text shift to each input as a whole"
+               : "Undo the library's text shift on each input as a whole");
+    command->footer(
+        "Exit status: 0 done, 1 the shift produced a NUL byte and the result was cut there,\n"
+        "2 usage or I/O error.");
+    command->add_option("FILE", shift->files, "Files to read; '-' or none reads standard input")
+        ->type_name("");
+    command->callback([shift, encode, &exitCode] { exitCode = RunShift(*shift, encode); });
+  }
+}
+
 }  // namespace
 
 void AddTextCommands(CLI::App& app, int& exitCode) {
-  CLI::App* text = app.add_subcommand("text", "Search and replace text in files or standard input");
+  CLI::App* text = app.add_subcommand(
+      "text", "Search, replace, split, quote and shift text in files or standard input");
   text->require_subcommand(1);
 
   auto replace = std::make_shared<ReplaceOptions>();
@@ -444,6 +648,8 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
       ->type_name("N")
       ->check(ByteOffset());
   rfindCommand->callback([rfind, &exitCode] { exitCode = RunSearch(*rfind, true); });
+
+  AddFieldCommands(text, exitCode);
 }
 
 }  // namespace plinth_tool
