@@ -1,9 +1,9 @@
 #pragma once
 // Everything the library exports.
 
+#include <plinth/KaBstr.h>
 #include <plinth/KaEnvVar.h>
 #include <plinth/KaFileFind.h>
-#include <plinth/KaBstr.h>
 #include <plinth/KaHresults.h>
 #include <plinth/KaPath.h>
 #include <plinth/KaString.h>
