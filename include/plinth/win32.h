@@ -213,4 +213,9 @@ PLINTH_API int WSAStartup(WORD versionRequested, LPWSADATA data);
 PLINTH_API int WSACleanup(void);
 }
 
+#include <plinth/win32/Security.h>
+#include <plinth/win32/Tokens.h>
+#include <plinth/win32/Power.h>
+#include <plinth/win32/Version.h>
+
 #endif  // !_WIN32
