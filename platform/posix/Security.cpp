@@ -346,7 +346,9 @@ DWORD GetSecurityDescriptorLength(PSECURITY_DESCRIPTOR sd) {
   DescriptorParts parts;
   if (!plinth::posix::ReadDescriptor(sd, kUnboundedBytes, parts)) return 0;
   if (parts.selfRelative) return static_cast<DWORD>(parts.span);
-  return static_cast<DWORD>(plinth::posix::SelfRelativeSize(parts));
+  // As on Windows, an absolute descriptor counts its own (pointer-sized) header.
+  return static_cast<DWORD>(plinth::posix::SelfRelativeSize(parts) -
+                            sizeof(SECURITY_DESCRIPTOR_RELATIVE) + sizeof(SECURITY_DESCRIPTOR));
 }
 
 BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, LPBOOL daclPresent, PACL* dacl,

@@ -222,26 +222,58 @@ typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
 #define SACL_SECURITY_INFORMATION 0x00000008L
 
 // ---------------------------------------------------------------------------------------------
-// Access rights.
+// Access rights. Other services declare some of these too, hence the guards.
 #ifndef DELETE
 #define DELETE 0x00010000L
 #endif
+#ifndef READ_CONTROL
 #define READ_CONTROL 0x00020000L
+#endif
+#ifndef WRITE_DAC
 #define WRITE_DAC 0x00040000L
+#endif
+#ifndef WRITE_OWNER
 #define WRITE_OWNER 0x00080000L
+#endif
+#ifndef SYNCHRONIZE
 #define SYNCHRONIZE 0x00100000L
+#endif
+#ifndef STANDARD_RIGHTS_REQUIRED
 #define STANDARD_RIGHTS_REQUIRED 0x000F0000L
+#endif
+#ifndef STANDARD_RIGHTS_READ
 #define STANDARD_RIGHTS_READ READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_WRITE
 #define STANDARD_RIGHTS_WRITE READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_EXECUTE
 #define STANDARD_RIGHTS_EXECUTE READ_CONTROL
+#endif
+#ifndef STANDARD_RIGHTS_ALL
 #define STANDARD_RIGHTS_ALL 0x001F0000L
+#endif
+#ifndef SPECIFIC_RIGHTS_ALL
 #define SPECIFIC_RIGHTS_ALL 0x0000FFFFL
+#endif
+#ifndef ACCESS_SYSTEM_SECURITY
 #define ACCESS_SYSTEM_SECURITY 0x01000000L
+#endif
+#ifndef MAXIMUM_ALLOWED
 #define MAXIMUM_ALLOWED 0x02000000L
+#endif
+#ifndef GENERIC_READ
 #define GENERIC_READ 0x80000000L
+#endif
+#ifndef GENERIC_WRITE
 #define GENERIC_WRITE 0x40000000L
+#endif
+#ifndef GENERIC_EXECUTE
 #define GENERIC_EXECUTE 0x20000000L
+#endif
+#ifndef GENERIC_ALL
 #define GENERIC_ALL 0x10000000L
+#endif
 
 #define FILE_READ_DATA 0x0001
 #define FILE_LIST_DIRECTORY 0x0001
@@ -266,8 +298,12 @@ typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
   (STANDARD_RIGHTS_EXECUTE | FILE_READ_ATTRIBUTES | FILE_EXECUTE | SYNCHRONIZE)
 
 #define ERROR_NOT_ALL_ASSIGNED 1300L
+#ifndef ERROR_UNKNOWN_REVISION
 #define ERROR_UNKNOWN_REVISION 1305L
+#endif
+#ifndef ERROR_REVISION_MISMATCH
 #define ERROR_REVISION_MISMATCH 1306L
+#endif
 #define ERROR_PRIVILEGE_NOT_HELD 1314L
 #define ERROR_INVALID_OWNER 1307L
 #define ERROR_INVALID_PRIMARY_GROUP 1308L
@@ -279,7 +315,9 @@ typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
 #define ERROR_NONE_MAPPED 1332L
 #define ERROR_ALLOTTED_SPACE_EXCEEDED 1344L
 #define ERROR_INVALID_COMPUTERNAME 1210L
+#ifndef ERROR_NOT_SUPPORTED
 #define ERROR_NOT_SUPPORTED 50L
+#endif
 
 extern "C" {
 
@@ -314,7 +352,8 @@ PLINTH_API BOOL IsValidSecurityDescriptor(PSECURITY_DESCRIPTOR sd);
 PLINTH_API BOOL GetSecurityDescriptorControl(PSECURITY_DESCRIPTOR sd,
                                              PSECURITY_DESCRIPTOR_CONTROL control,
                                              LPDWORD revision);
-// The bytes a self-relative copy needs (for a self-relative descriptor, the bytes it spans).
+// For a self-relative descriptor, the bytes from its start to the end of its last part; for an
+// absolute one, its header plus its parts (each on a 4-byte boundary).
 PLINTH_API DWORD GetSecurityDescriptorLength(PSECURITY_DESCRIPTOR sd);
 PLINTH_API BOOL GetSecurityDescriptorDacl(PSECURITY_DESCRIPTOR sd, LPBOOL daclPresent, PACL* dacl,
                                           LPBOOL daclDefaulted);
