@@ -4,6 +4,7 @@
 #include <plinth/KaHresults.h>
 #include <plinth/KaOSVersionInfo.h>
 #include <plinth/KaSecurity.h>
+#include <plinth/KaShell.h>
 #include <plinth/KaString.h>
 #include <plinth/afx.h>
 #include <plinth/win32.h>

@@ -217,5 +217,6 @@ PLINTH_API int WSACleanup(void);
 #include <plinth/win32/Tokens.h>
 #include <plinth/win32/Power.h>
 #include <plinth/win32/Version.h>
+#include <plinth/win32/Modules.h>
 
 #endif  // !_WIN32

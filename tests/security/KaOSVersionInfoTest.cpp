@@ -3,36 +3,22 @@
 #include <plinth/KaOSVersionInfo.h>
 
 #include <cstring>
-#include <type_traits>
+#include <string>
+
+#include "support/OSVersionRecord.h"
 
 namespace {
 
-// The instance holds nothing but the record, so a hand-made record can be assigned to it
-// through the public assignment; the fixture puts the real one back afterwards.
-static_assert(sizeof(CKaOSVersionInfo) == sizeof(OSVERSIONINFOA), "one record, nothing else");
-static_assert(std::is_standard_layout<CKaOSVersionInfo>::value, "the record is at offset 0");
-
-void Install(const OSVERSIONINFOA& record) {
-  alignas(CKaOSVersionInfo) unsigned char storage[sizeof(CKaOSVersionInfo)];
-  std::memcpy(storage, &record, sizeof record);
-  CKaOSVersionInfo::m_cOSVerInfo = *reinterpret_cast<const CKaOSVersionInfo*>(storage);
-}
+using plinth::test::InstallOSVersion;
 
 class OSVersion : public ::testing::Test {
  protected:
   void SetUp() override { saved_ = CKaOSVersionInfo::GetCurrentOsVersionInfo(); }
-  void TearDown() override { Install(saved_); }
+  void TearDown() override { InstallOSVersion(saved_); }
 
   static OSVERSIONINFOA Record(DWORD platform, DWORD major, DWORD minor, DWORD build = 0,
                                const char* csd = "") {
-    OSVERSIONINFOA record = {};
-    record.dwOSVersionInfoSize = sizeof record;
-    record.dwPlatformId = platform;
-    record.dwMajorVersion = major;
-    record.dwMinorVersion = minor;
-    record.dwBuildNumber = build;
-    std::strncpy(record.szCSDVersion, csd, sizeof record.szCSDVersion - 1);
-    return record;
+    return plinth::test::OSVersionRecord(platform, major, minor, build, csd);
   }
 
   OSVERSIONINFOA saved_;
@@ -73,7 +59,7 @@ TEST_F(OSVersion, ReleasePredicatesTestExactEquality) {
   };
   // clang-format on
   for (const Case& c : cases) {
-    Install(Record(c.platform, c.major, c.minor));
+    InstallOSVersion(Record(c.platform, c.major, c.minor));
     std::string got;
     if (CKaOSVersionInfo::IsOSWin32s()) got += 's';
     if (CKaOSVersionInfo::IsOSWin95()) got += '5';
@@ -89,7 +75,7 @@ TEST_F(OSVersion, ReleasePredicatesTestExactEquality) {
 }
 
 TEST_F(OSVersion, RecordFormsIgnoreTheInstance) {
-  Install(Record(2, 5, 1));
+  InstallOSVersion(Record(2, 5, 1));
   const OSVERSIONINFOA nine = Record(1, 4, 10);
   EXPECT_FALSE(CKaOSVersionInfo::IsOSNT(nine));
   EXPECT_TRUE(CKaOSVersionInfo::IsOS9x(nine));
@@ -99,12 +85,12 @@ TEST_F(OSVersion, RecordFormsIgnoreTheInstance) {
 }
 
 TEST_F(OSVersion, BuildNumbersAndTexts) {
-  Install(Record(1, 4, 0, (4u << 24) | (0u << 16) | 1111, "C"));
+  InstallOSVersion(Record(1, 4, 0, (4u << 24) | (0u << 16) | 1111, "C"));
   EXPECT_EQ(CKaOSVersionInfo::GetBuildNumber(), 0x04000457u);
   EXPECT_EQ(CKaOSVersionInfo::BuildNumber(), 1111u);
   EXPECT_STREQ(CKaOSVersionInfo::GetCSDVersion(), "C");
 
-  Install(Record(2, 5, 1, 2600, "Service Pack 3"));
+  InstallOSVersion(Record(2, 5, 1, 2600, "Service Pack 3"));
   EXPECT_EQ(CKaOSVersionInfo::GetBuildNumber(), 2600u);
   EXPECT_EQ(CKaOSVersionInfo::BuildNumber(), 2600u);
   EXPECT_EQ(CKaOSVersionInfo::GetMajorVersion(), 5u);
@@ -113,10 +99,10 @@ TEST_F(OSVersion, BuildNumbersAndTexts) {
   EXPECT_STREQ(CKaOSVersionInfo::GetCSDVersion(), "Service Pack 3");
 
   // An NT build above 16 bits stays whole.
-  Install(Record(2, 10, 0, 0x12345));
+  InstallOSVersion(Record(2, 10, 0, 0x12345));
   EXPECT_EQ(CKaOSVersionInfo::BuildNumber(), 0x12345u);
 
-  Install(Record(0, 0, 0));
+  InstallOSVersion(Record(0, 0, 0));
   EXPECT_EQ(CKaOSVersionInfo::GetCSDVersion().GetLength(), 0);
   EXPECT_EQ(CKaOSVersionInfo::BuildNumber(), 0u);
 }
@@ -124,7 +110,7 @@ TEST_F(OSVersion, BuildNumbersAndTexts) {
 TEST_F(OSVersion, ServicePackTextWithoutItsNulIsCutAtTheField) {
   OSVERSIONINFOA record = Record(2, 5, 1);
   std::memset(record.szCSDVersion, 'x', sizeof record.szCSDVersion);
-  Install(record);
+  InstallOSVersion(record);
   EXPECT_EQ(CKaOSVersionInfo::GetCSDVersion().GetLength(), 128);
 }
 
