@@ -327,7 +327,8 @@ TEST(Copying, CopiesOwnTheirDescriptorAndRecordsAndReportTheSame) {
   other.WithDacl(Acl().Allow(LocalSystem(), 0x4));
   ASSERT_TRUE(assigned.BuildSelfRelativeSD(other.get()));
   assigned = *source;
-  assigned = assigned;  // self-assignment keeps everything
+  Security& alias = assigned;
+  assigned = alias;  // self-assignment keeps everything
   source.reset();       // what the copies hold must outlive the source
 
   for (Security* s : {&copy, &assigned}) {

@@ -100,5 +100,6 @@ class Progress {
 
 // Subcommand families.
 void AddTextCommands(CLI::App& app, int& exitCode);
+void AddSecurityCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool

@@ -16,6 +16,7 @@ namespace {
 using AddCommands = void (*)(CLI::App& app, int& exitCode);
 constexpr AddCommands kFamilies[] = {
     plinth_tool::AddTextCommands,
+    plinth_tool::AddSecurityCommands,
 };
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.
