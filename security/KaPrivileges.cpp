@@ -42,7 +42,7 @@ int CKaSecurity::SetPrivilege(void* token, const char* privilege, int enable) {
 int CKaSecurity::AdjustPrivilege() {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), kAdjustAndQuery, &token)) return 0;
-  const int result = SetPrivilege(token, SE_TCB_NAME, TRUE);
+  const int result = SetPrivilege(token, "SeTcbPrivilege", TRUE);
   CloseHandle(token);
   return result;
 }

@@ -14,8 +14,8 @@ typedef BOOL(WINAPI* InitiateSystemShutdownExFunction)(LPSTR machine, LPSTR mess
 
 // Shutdown, reboot or power-off: the requests that stop or restart the machine.
 const unsigned int kMachineRequests = EWX_SHUTDOWN | EWX_REBOOT | EWX_POWEROFF;
-const DWORD kApplicationMaintenance =
-    SHTDN_REASON_MAJOR_APPLICATION | SHTDN_REASON_MINOR_MAINTENANCE;
+// The major reason "application" (0x40000) with the minor reason "maintenance" (1), unplanned.
+const DWORD kApplicationMaintenance = 0x00040001;
 
 }  // namespace
 

@@ -139,9 +139,16 @@ HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(intptr_t{-1}); 
 BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token) {
   if (!token) return Fail(ERROR_INVALID_PARAMETER);
   if (process != GetCurrentProcess()) return Fail(ERROR_INVALID_HANDLE);
-  if (desiredAccess & ~DWORD{TOKEN_ALL_ACCESS | 0x02000000}) return Fail(ERROR_ACCESS_DENIED);
-  // MAXIMUM_ALLOWED grants everything: the process owns its token.
-  const DWORD access = (desiredAccess & 0x02000000) ? TOKEN_ALL_ACCESS : desiredAccess;
+  // Generic rights map as the token object maps them; MAXIMUM_ALLOWED grants everything, since
+  // the process owns its token.
+  DWORD access = desiredAccess & ~DWORD{GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE |
+                                        GENERIC_ALL | MAXIMUM_ALLOWED};
+  if (desiredAccess & GENERIC_READ) access |= READ_CONTROL | TOKEN_QUERY;
+  if (desiredAccess & GENERIC_WRITE)
+    access |= READ_CONTROL | TOKEN_ADJUST_PRIVILEGES | TOKEN_ADJUST_GROUPS | TOKEN_ADJUST_DEFAULT;
+  if (desiredAccess & GENERIC_EXECUTE) access |= READ_CONTROL;
+  if (desiredAccess & (GENERIC_ALL | MAXIMUM_ALLOWED)) access |= TOKEN_ALL_ACCESS;
+  if (access & ~DWORD{TOKEN_ALL_ACCESS}) return Fail(ERROR_ACCESS_DENIED);
   std::lock_guard<std::mutex> lock(g_tokensLock);
   size_t index = 0;
   while (index < g_tokens.size() && g_tokens[index] != 0) ++index;

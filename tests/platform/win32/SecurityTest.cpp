@@ -363,6 +363,19 @@ TEST(Privileges, TokenOpensAdjustsAndCloses) {
       AdjustTokenPrivileges(queryOnly, FALSE, &privileges, sizeof privileges, nullptr, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
   EXPECT_TRUE(CloseHandle(queryOnly));
+
+  // Generic write includes adjusting privileges; generic read does not.
+  for (DWORD access : {DWORD{GENERIC_WRITE}, DWORD{GENERIC_READ}}) {
+    HANDLE generic = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), access, &generic));
+    SetLastError(kSentinel);
+    EXPECT_EQ(AdjustTokenPrivileges(generic, FALSE, &privileges, sizeof privileges, nullptr,
+                                    nullptr) != FALSE,
+              access == GENERIC_WRITE);
+    EXPECT_EQ(GetLastError(),
+              static_cast<DWORD>(access == GENERIC_WRITE ? ERROR_SUCCESS : ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(CloseHandle(generic));
+  }
 }
 
 TEST(Version, TheSizeFieldSelectsTheRecord) {
