@@ -114,7 +114,7 @@ TEST(SIDInfo, OwnerAndGroupOfAHeldDescriptor) {
 }
 
 TEST(SIDInfo, UnknownAccountIsFalseAndLeavesTheTextFieldsAlone) {
-  AbsoluteSd sd(Sid(5, {21, 1, 2, 3, 999}), Sid(16, {12288}));
+  AbsoluteSd sd(Sid(5, {21, 1, 2, 3, 999}), Sid(5, {21, 1, 2, 3, 1000}));
   Security security;
   ASSERT_TRUE(security.BuildSelfRelativeSD(sd.get()));
   CKaSecurity::SIDInfo info;

@@ -105,6 +105,33 @@ TEST(ValidatorBytes, SidsAndAclsMustFitTheirBytes) {
   EXPECT_FALSE(PlinthIsValidAclBytes(acl.get(), 7));
 }
 
+TEST(ValidatorBytes, AclsAreCheckedAceByAce) {
+  Acl good;
+  good.Allow(Everyone(), 1);
+  PACL acl = good.get();
+  struct Mutation {
+    size_t offset;
+    BYTE value;
+    bool valid;
+  };
+  // clang-format off
+  const Mutation mutations[] = {
+      {12, 0xFF, true},  // any mask
+      {4, 2, false},    // two ACEs claimed, one there (the rest of the list is zeros)
+      {10, 3, false},   // AceSize 3
+      {10, 14, false},  // AceSize not a multiple of 4
+      {17, 16, false},  // the SID claims 16 sub-authorities
+      {16, 2, false},   // the SID's revision
+  };
+  // clang-format on
+  for (const Mutation& m : mutations) {
+    Acl copy = good;
+    reinterpret_cast<unsigned char*>(copy.get())[m.offset] = m.value;
+    EXPECT_EQ(IsValidAcl(copy.get()) != FALSE, m.valid) << m.offset << "=" << int(m.value);
+  }
+  EXPECT_TRUE(IsValidAcl(acl));
+}
+
 TEST(ValidatorBytes, ObjectAcesPlaceTheirSidAfterTheGuids) {
   // An allowed-object ACE with one GUID: header, mask, flags, 16 bytes of GUID, then the SID.
   std::vector<DWORD> words(64, 0);
