@@ -6,7 +6,8 @@
 
 namespace plinth::platform {
 
-// Called at most once per module, after the refusal message was shown. May not return.
+// Called at most once per module, after the refusal message was shown. On POSIX it does not
+// return; on Windows it returns, and the DLL's entry point then answers FALSE to the loader.
 void RefuseModuleLoad();
 
 }  // namespace plinth::platform

@@ -13,6 +13,10 @@ packages=(
   libcap-dev                              # privileges as Linux capabilities
   libacl1-dev                             # access lists of files in their security descriptors
   util-linux bsdutils                     # setpriv for CI, script for the host's terminal tests
+  g++-mingw-w64-x86-64-posix              # the Windows DLL, 64-bit (POSIX threads: std::mutex)
+  g++-mingw-w64-i686-posix                # the Windows DLL, 32-bit, a compile-and-link check
+  googletest                              # GoogleTest sources, built for Windows in the cross build
+  wine64                                  # runs the Windows tests
 )
 
 missing=()

@@ -47,9 +47,14 @@ void CopyLowered(const unsigned char* text, size_t length, unsigned char* out) {
 
 namespace {
 
-// A few false hits inside double-byte characters are cheap to skip with memmem; a text full of
-// them would cost a needle preparation each, so past this many a resumable matcher takes over.
+// A few false hits inside double-byte characters are cheap to skip with a fresh search; a text
+// full of them would cost a needle preparation each, so past this many a resumable matcher
+// takes over.
 constexpr int kFalseHitsBeforeKmp = 8;
+
+// The candidate search may compare this many bytes, plus two per byte it moves on, before it
+// hands the scanner over to KMP for good: enough that ordinary texts never get there.
+constexpr size_t kCompareAllowance = 1024;
 
 // The dense table is used while it stays this small (in int32 values: 16 MB).
 constexpr size_t kDenseTableLimit = size_t{1} << 22;
@@ -102,11 +107,48 @@ SubstringScanner::SubstringScanner(const unsigned char* text, size_t length,
 
 SubstringScanner::~SubstringScanner() = default;
 
+// memchr finds the needle's first byte many bytes at a time and each candidate is compared
+// from there. That is quick on real text but quadratic on repetitive text such as "aaa…ab" in
+// "aaa…a", so the bytes compared are counted, and once they outrun the text passed over, the
+// rest of the search (and every later one of this scanner) goes to KMP, linear in any text.
+size_t SubstringScanner::FindCandidate(size_t from, bool& tooCostly) const {
+  const unsigned char first = needle_[0];
+  const unsigned char* const rest = needle_ + 1;
+  const size_t restLength = needleLength_ - 1;
+  const unsigned char* const start = text_ + from;
+  const unsigned char* const lastStart = text_ + (length_ - needleLength_);
+  const unsigned char* p = start;
+  size_t compared = 0;
+  while (p <= lastStart) {
+    p = static_cast<const unsigned char*>(
+        std::memchr(p, first, static_cast<size_t>(lastStart - p) + 1));
+    if (!p) return npos;
+    size_t same = 0;
+    while (same < restLength && p[1 + same] == rest[same]) ++same;
+    if (same == restLength) return static_cast<size_t>(p - text_);
+    ++p;
+    compared += same + 1;
+    if (compared > kCompareAllowance + 2 * static_cast<size_t>(p - start)) {
+      tooCostly = true;
+      return static_cast<size_t>(p - text_);
+    }
+  }
+  return npos;
+}
+
 size_t SubstringScanner::NextByteHit(size_t from, bool& useKmp) {
   if (useKmp) return kmp_->Next(text_, length_);
   if (from > length_ || length_ - from < needleLength_) return npos;
-  const void* hit = memmem(text_ + from, length_ - from, needle_, needleLength_);
-  return hit ? static_cast<size_t>(static_cast<const unsigned char*>(hit) - text_) : npos;
+  if (!bytesByKmp_) {
+    bool tooCostly = false;
+    const size_t hit = FindCandidate(from, tooCostly);
+    if (!tooCostly) return hit;
+    bytesByKmp_ = true;
+    from = hit;  // every start before it has been ruled out
+  }
+  if (!kmp_) kmp_ = std::make_unique<Kmp>(needle_, needleLength_);
+  kmp_->Start(from);
+  return kmp_->Next(text_, length_);
 }
 
 size_t SubstringScanner::Next(size_t from) {

@@ -39,6 +39,7 @@ class SubstringScanner {
  private:
   class Kmp;
   size_t NextByteHit(size_t from, bool& useKmp);
+  size_t FindCandidate(size_t from, bool& tooCostly) const;
 
   const unsigned char* text_;
   size_t length_;
@@ -46,6 +47,7 @@ class SubstringScanner {
   size_t needleLength_;
   const bool* leadBytes_;  // null in a single-byte code page
   std::unique_ptr<Kmp> kmp_;
+  bool bytesByKmp_ = false;  // the candidate search proved too costly on this text
 };
 
 // For every position of a text, the first entry of a list of byte strings, in list order, that

@@ -1,5 +1,7 @@
 #include <plinth/afx/Module.h>
 
+#include "platform/afx/ModuleAccess.h"
+
 #include <mutex>
 
 namespace {
@@ -54,7 +56,7 @@ const char* AfxFindStringResource(UINT id) noexcept {
     if (const char* text = t_currentModule->FindString(id)) return text;
   }
   std::lock_guard<std::mutex> lock(g_chainLock);
-  for (CAfxModule* module = g_chainHead; module; module = module->m_next) {
+  for (CAfxModule* module = g_chainHead; module; module = CAfxModuleAccess::Next(*module)) {
     if (const char* text = module->FindString(id)) return text;
   }
   return nullptr;

@@ -1,6 +1,8 @@
 #include <plinth/afx/WinApp.h>
 
 #include "platform/LoadRefusal.h"
+#include "platform/Sockets.h"
+#include "platform/afx/ModuleAccess.h"
 
 #include <atomic>
 #include <mutex>
@@ -48,10 +50,11 @@ CWinApp* AfxGetApp() noexcept { return g_app.load(); }
 BOOL AfxSocketInit(WSADATA* data) {
   CAfxModule* module = AfxGetCurrentModule();
   std::lock_guard<std::mutex> lock(g_socketsLock);
-  bool& started = module ? module->m_socketsStarted : g_socketsStartedOutsideModules;
+  bool& started =
+      module ? CAfxModuleAccess::SocketsStarted(*module) : g_socketsStartedOutsideModules;
   if (started) return TRUE;
   WSADATA local{};
-  if (WSAStartup(MAKEWORD(1, 1), data ? data : &local) != 0) return FALSE;
+  if (plinth::platform::StartSockets(MAKEWORD(1, 1), data ? data : &local) != 0) return FALSE;
   started = true;
   return TRUE;
 }

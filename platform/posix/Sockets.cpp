@@ -3,6 +3,7 @@
 // sockets library cannot start.
 #include <plinth/win32.h>
 
+#include "platform/Sockets.h"
 #include "platform/posix/FaultInjection.h"
 
 #include <atomic>
@@ -23,19 +24,21 @@ unsigned VersionOrder(WORD version) { return (version & 0xFFu) << 8 | version >>
 }  // namespace
 
 // The caller gets the version it asked for, or the highest one there is when it asked for a
-// later one; a major version 0 does not exist.
+// later one. A major version 0 does not exist: that request is refused, yet, as on Windows,
+// the data is filled in with the highest version, so the caller learns what it could ask for.
 extern "C" int WSAStartup(WORD versionRequested, LPWSADATA data) {
   if (plinth::posix::FaultInjected("WSAStartup")) return kWsaSysNotReady;
-  if ((versionRequested & 0xFFu) == 0) return kWsaVerNotSupported;
+  const bool supported = (versionRequested & 0xFFu) != 0;
   if (data) {
     std::memset(data, 0, sizeof *data);
-    data->wVersion = VersionOrder(versionRequested) > VersionOrder(kHighestVersion)
+    data->wVersion = !supported || VersionOrder(versionRequested) > VersionOrder(kHighestVersion)
                          ? kHighestVersion
                          : versionRequested;
     data->wHighVersion = kHighestVersion;
     std::strcpy(data->szDescription, "POSIX sockets");
     std::strcpy(data->szSystemStatus, "Running");
   }
+  if (!supported) return kWsaVerNotSupported;
   startUps.fetch_add(1);
   return 0;
 }
@@ -50,3 +53,10 @@ extern "C" int WSACleanup(void) {
   SetLastError(kWsaNotInitialised);
   return -1;
 }
+
+namespace plinth::platform {
+
+// The failure a test may ask for is WSAStartup's own here.
+int StartSockets(WORD version, WSADATA* data) { return WSAStartup(version, data); }
+
+}  // namespace plinth::platform

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/Wine.h"
+
 namespace {
 
 std::string Str(const CString& s) { return std::string(s.GetString(), s.GetLength()); }
@@ -96,15 +98,17 @@ TEST(KaStringSearch, DoubleBytePageStepsOverTrailBytes) {
   ASSERT_EQ(_setmbcp(932), 0);
   const CKaString yen("\x95\x5C\\"), kana("\x82\x61" "A"), wide("\x82\xA0" "a");
   const int cases[][2] = {
-      {yen.Find('\\'), 2},             {yen.Find("\\"), 2},        {yen.Find("", 1), 1},
+      {yen.Find('\\'), 2},             {yen.Find("", 1), 1},
       {kana.FindNoCase('a'), 2},        {kana.FindNoCase("a"), 2},
       {yen.ReverseFind("\\", 1), 1},    // the backward walk goes byte by byte
       {wide.CompareNoCaseN("\x82\xA0" "B", 1), 0},  // a double-byte character counts once
       {wide.CompareNoCaseN("\x82\xA0" "B", 2) < 0, 1},
   };
+  const int yenFound = yen.Find("\\");
   _setmbcp(saved);
   for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i)
     EXPECT_EQ(cases[i][0], cases[i][1]) << "case " << i;
+  PLINTH_EXPECT_EQ_TODO_WINE(yenFound, 2, "Wine's _mbsstr compares byte by byte");
 }
 
 TEST(KaStringReplace, SingleFind) {

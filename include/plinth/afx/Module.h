@@ -36,8 +36,9 @@ class PLINTH_API CAfxModule {
   void LeaveResourceChain() noexcept;
 
  private:
-  friend const char* AfxFindStringResource(UINT id) noexcept;
-  friend BOOL AfxSocketInit(WSADATA* data);
+  // The framework's own functions reach the bookkeeping below through this internal class
+  // (friend functions would clash with their dllimport declarations on Windows).
+  friend class CAfxModuleAccess;
   friend class CModuleLoad;
 
   const AFX_STRING_RESOURCE* m_strings;

@@ -28,7 +28,7 @@ PLINTH_API CWinApp* AfxGetApp() noexcept;
 // and leave data alone. The first call fills data when given. A library module's detach
 // cleans its sockets up (those started outside every module last as long as the process).
 // TRUE on success. On POSIX the sockets need no start-up, so it cannot fail there
-// (tests can force a failure, see platform/posix/FaultInjection.h).
+// (tests can force a failure, see platform/Sockets.h).
 PLINTH_API BOOL AfxSocketInit(WSADATA* data = nullptr);
 
 // Shows a message box with the text, or with string resource id of the current module.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/FrameworkExceptions.h"
+#include "support/Wine.h"
 
 namespace {
 
@@ -35,11 +36,18 @@ TEST(String, ConstructorsGiveTheirBytes) {
       {CString('z', 0), ""},
       {CString('z', -2), ""},
       {CString(raw), "x\xE9"},
-      {CString(L"ab\u00E9"), "ab\xC3\xA9"},  // the "C" locale is taken as UTF-8
       {CString(L"abc", 2), "ab"},
       {CString(static_cast<const wchar_t*>(nullptr)), ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Bytes(c.s), c.bytes);
+  // Wide text becomes bytes of the ANSI code page: on POSIX the "C" locale counts as UTF-8, on
+  // Windows the page is the system's (1252 on an English one).
+  const UINT page = GetACP();
+  if (page == CP_UTF8) {
+    EXPECT_EQ(Bytes(CString(L"ab\u00E9")), "ab\xC3\xA9");
+  } else if (page == 1252) {
+    EXPECT_EQ(Bytes(CString(L"ab\u00E9")), "ab\xE9");
+  }
 }
 
 TEST(String, CopiesShareUntilOneChanges) {
@@ -166,7 +174,7 @@ TEST_F(CodePage, SearchesNeverStopOnATrailByte) {
   const CString s("\x95\x5C\\x\x95\x5C");
   EXPECT_EQ(s.Find('\\'), 2);
   EXPECT_EQ(s.ReverseFind('\\'), 2);
-  EXPECT_EQ(s.FindOneOf("\\"), 2);
+  PLINTH_EXPECT_EQ_TODO_WINE(s.FindOneOf("\\"), 2, "Wine's _mbscspn steps byte by byte");
   EXPECT_EQ(s.Find("\x5Cx"), 2);
   CString reversed("ab\x95\x5C");
   EXPECT_EQ(Bytes(reversed.MakeReverse()), "\x95\x5C" "ba");

@@ -1,6 +1,10 @@
-// The sockets start-up answers version requests as Windows Sockets 2.2 does.
+// The sockets start-up answers version requests as Windows Sockets 2.2 does, on Windows and on
+// the POSIX layer alike.
 #include <gtest/gtest.h>
+#include <plinth/KaHresults.h>
 #include <plinth/win32.h>
+
+#include <cstdint>
 
 namespace {
 
@@ -17,7 +21,7 @@ TEST(WSAStartup, GrantsTheRequestedVersionUpToTheHighest) {
       {MAKEWORD(2, 2), 0,     MAKEWORD(2, 2)},
       {MAKEWORD(2, 3), 0,     MAKEWORD(2, 2)},
       {MAKEWORD(3, 0), 0,     MAKEWORD(2, 2)},
-      {MAKEWORD(0, 9), 10092, 0xBEEF},  // WSAVERNOTSUPPORTED, data untouched
+      {MAKEWORD(0, 9), 10092, MAKEWORD(2, 2)},  // WSAVERNOTSUPPORTED, yet the data says what is
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -33,7 +37,10 @@ TEST(WSAStartup, GrantsTheRequestedVersionUpToTheHighest) {
 }
 
 TEST(WSACleanup, RefusesACleanUpWithoutAStartUp) {
-  // The library started the sockets once when it loaded; that start-up is the last to match.
+  // The library started the sockets once when it loaded (a use of its data makes sure it is
+  // loaded: on Windows nothing else in this program needs it); that start-up is the last to
+  // match.
+  ASSERT_EQ(static_cast<uint32_t>(HR_DUPLICATE_NAME), 0x80040100u);
   ASSERT_EQ(WSACleanup(), 0);
   SetLastError(0);
   EXPECT_EQ(WSACleanup(), -1);
