@@ -209,17 +209,6 @@ TEST(Enumeration, ThroughTheInterfaceReachesTheTable) {
   EXPECT_EQ(enumeration.Next(1, &info, nullptr), E_FAIL);
 }
 
-TEST(KaIEnum, OwnOperationsDoNothing) {
-  KaIEnum<int> plain;
-  int slot = 5;
-  unsigned long delivered = 9;
-  EXPECT_EQ(plain.Next(1, &slot, &delivered), S_FALSE);
-  EXPECT_EQ(plain.Skip(1), S_FALSE);
-  EXPECT_EQ(plain.Reset(), S_FALSE);
-  EXPECT_EQ(slot, 5);
-  EXPECT_EQ(delivered, 9u);
-}
-
 TEST(BuildSelfRelativeSD, SelfRelativeIsCopiedByteForByte) {
   AbsoluteSd sd(Administrators(), LocalSystem());
   sd.WithDacl(Acl().Allow(Everyone(), 0x120089).Deny(Users(), 0x10000));
@@ -390,14 +379,6 @@ TEST(CKaEnumHashtable, CopyTakesTheSameValuesAndAssignmentMerges) {
   target = empty;
   EXPECT_EQ(Entries(target), merged);
   EXPECT_EQ(target.GetHashTableSize(), 17u);
-}
-
-TEST(CKaEnumHashtable, KeysAreCaseSensitive) {
-  int a = 1, b = 2;
-  IntTable table;
-  table["Users"] = &a;
-  table["users"] = &b;
-  EXPECT_EQ(table.GetCount(), 2);
 }
 
 }  // namespace
