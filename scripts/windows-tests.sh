@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 build=${1:-build-mingw64}
 jobs=${PLINTH_JOBS:-2}
-per_program_limit=600  # seconds
+per_program_limit=300  # seconds
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
   -DPLINTH_WARNINGS_AS_ERRORS=ON
