@@ -7,7 +7,8 @@
 //
 //   class CFileSecurity : public CKaSecurity { ... BuildSelfRelativeSD(sd) ... };
 //   CKaSecurity::AccessInfo* info;
-//   for (long hr = fs.Reset(); fs.Next(1, &info, nullptr) == S_OK;) { ... }
+//   fs.Reset();
+//   while (fs.Next(1, &info, nullptr) == S_OK) { ... }
 //
 // The access table has one record per account name; its mask is the OR of the masks of every
 // ACE (allow, deny or audit alike) whose SID resolves to that name, so an allow of 0x120089 and
