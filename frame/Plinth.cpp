@@ -4,6 +4,7 @@
 // the default value) go between the application object and the module load, in that order.
 
 #include <plinth/KaHresults.h>
+#include <plinth/KaOSVersionInfo.h>
 
 #include "frame/PlinthApp.h"
 #include "frame/Resource.h"
@@ -31,6 +32,13 @@ namespace {
 
 // 3. The application object.
 CPlinthApp thePlinthApp;
+
+}  // namespace
+
+// 4. The operating-system version, read once here and never again.
+CKaOSVersionInfo CKaOSVersionInfo::m_cOSVerInfo;
+
+namespace {
 
 // Last: starts the application once every static object above exists.
 CModuleLoad thePlinthModuleLoad(thePlinthModule, thePlinthApp);

@@ -12,6 +12,7 @@ packages=(
   libcli11-dev                            # the plinth command-line host
   libsqlite3-dev                          # the registry store
   libcap-dev                              # privileges as Linux capabilities
+  libacl1-dev                             # access lists of files in their security descriptors
   util-linux bsdutils                     # setpriv for CI, script for the host's terminal tests
   xxd                                     # peer of the hexadecimal text benchmark and host tests
   g++-mingw-w64-x86-64-posix              # the Windows DLL, 64-bit (POSIX threads: std::mutex)

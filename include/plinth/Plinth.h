@@ -5,7 +5,10 @@
 #include <plinth/KaEnvVar.h>
 #include <plinth/KaFileFind.h>
 #include <plinth/KaHresults.h>
+#include <plinth/KaOSVersionInfo.h>
 #include <plinth/KaPath.h>
+#include <plinth/KaSecurity.h>
+#include <plinth/KaShell.h>
 #include <plinth/KaString.h>
 #include <plinth/RegExp.h>
 #include <plinth/afx.h>

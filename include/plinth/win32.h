@@ -228,6 +228,11 @@ PLINTH_API int WSACleanup(void);
 #include <plinth/win32/Automation.h>
 #include <plinth/win32/Environment.h>
 #include <plinth/win32/Files.h>
+#include <plinth/win32/Modules.h>
+#include <plinth/win32/Power.h>
 #include <plinth/win32/Registry.h>
+#include <plinth/win32/Security.h>
+#include <plinth/win32/Tokens.h>
+#include <plinth/win32/Version.h>
 
 #endif  // !_WIN32

@@ -108,5 +108,6 @@ void AddRegexCommands(CLI::App& app, int& exitCode);
 // path …, find … and env … (files.cpp).
 void AddFilesCommands(CLI::App& app, int& exitCode);
 void AddHexCommands(CLI::App& app, int& exitCode);
+void AddSecurityCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool

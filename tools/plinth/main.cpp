@@ -20,6 +20,7 @@ constexpr AddCommands kFamilies[] = {
     plinth_tool::AddRegexCommands,
     plinth_tool::AddFilesCommands,
     plinth_tool::AddHexCommands,
+    plinth_tool::AddSecurityCommands,
 };
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.
