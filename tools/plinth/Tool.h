@@ -114,6 +114,20 @@ struct Outcome {
   int Code() const { return failed ? kExitError : found ? kExitOk : kExitNothingFound; }
 };
 
+// Runs work, which handles one of several inputs. A failure of that input is reported and
+// recorded in outcome, and the caller goes on with the next; a failing output ends the run.
+template <typename Work>
+void TryInput(Outcome& outcome, Work&& work) {
+  try {
+    work();
+  } catch (const OutputError&) {
+    throw;
+  } catch (const ToolError& error) {
+    Complain(error.what());
+    outcome.failed = true;
+  }
+}
+
 // Where a replace command puts its results.
 struct ReplaceTarget {
   bool inPlace = false;  // rewrite each input instead of writing to output

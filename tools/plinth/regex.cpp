@@ -60,7 +60,7 @@ int RunFind(const FindOptions& options) {
   std::string line;
   for (const std::string& name : inputs) {
     if (out.ReaderGone()) break;
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       const std::string shownName = prefix ? name + ":" : std::string();
       Progress progress("searching " + DisplayName(name), data.size());
@@ -89,12 +89,7 @@ int RunFind(const FindOptions& options) {
         }
       });
       out.Commit();
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   return outcome.Code();
 }

@@ -286,7 +286,7 @@ int RunSearch(const SearchOptions& options, bool reverse) {
   Output out("-");
   for (const std::string& name : inputs) {
     if (out.ReaderGone()) break;
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       std::vector<std::size_t> offsets;
       if (reverse) {
@@ -298,12 +298,7 @@ int RunSearch(const SearchOptions& options, bool reverse) {
         out.Write((prefix ? name + ":" : std::string()) + std::to_string(offset) + "\n");
       out.Commit();
       outcome.found = outcome.found || !offsets.empty();
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   return outcome.Code();
 }
@@ -353,7 +348,7 @@ int ForEachLine(const LineOptions& options, const std::string& what, Work work) 
   Output out("-");
   for (const std::string& name : InputsOrStdin(options.files)) {
     if (out.ReaderGone()) break;
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       Progress progress(what + " " + DisplayName(name), data.size());
       std::size_t pos = 0;
@@ -371,12 +366,7 @@ int ForEachLine(const LineOptions& options, const std::string& what, Work work) 
         progress.Update(pos);
       }
       outcome.found = true;
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   out.Commit();
   return outcome.failed ? kExitError : kExitOk;
@@ -421,7 +411,7 @@ int RunShift(const ShiftOptions& options, bool encode) {
   bool cut = false;
   Output out("-");
   for (const std::string& name : InputsOrStdin(options.files)) {
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       if (data.size() > static_cast<std::size_t>(INT_MAX / 2))
         throw ToolError(DisplayName(name) + " is too large to shift in one piece; split it first");
@@ -434,12 +424,7 @@ int RunShift(const ShiftOptions& options, bool encode) {
                  "; the result ends there and cannot be reversed");
         cut = true;
       }
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   out.Commit();
   return outcome.failed ? kExitError : cut ? kExitNothingFound : kExitOk;
