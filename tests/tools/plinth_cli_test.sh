@@ -2,62 +2,7 @@
 # Runs the built plinth host on real inputs and checks its output bytes and exit status.
 # Usage: plinth_cli_test.sh PLINTH GROUP
 #   (GROUP: replace, search, files, outputs, errors, progress)
-set -uo pipefail
-
-PLINTH=$(realpath "$1")
-GROUP=$2
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 2
-export LC_ALL=C
-# A sanitizer report must not pass for "nothing found" (exit status 1).
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86"
-
-passed=0
-failed=0
-fail() {
-  echo "FAIL: $1"
-  failed=$((failed + 1))
-}
-
-# expect NAME COMMAND...: a pass when COMMAND succeeds.
-expect() {
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else fail "$name"; fi
-}
-
-# check NAME STATUS EXPECTED STDIN ARGS...: EXPECTED and STDIN are printf formats, so inputs
-# and outputs may hold any byte.
-check() {
-  local name=$1 status=$2 expected=$3 input=$4
-  shift 4
-  printf "$input" | "$PLINTH" "$@" >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status ($(head -c 300 stderr))"
-  elif ! cmp -s actual <(printf "$expected"); then
-    fail "$name: output $(od -An -c actual | head -3), expected '$expected'"
-  else
-    passed=$((passed + 1))
-  fi
-}
-
-# check_stderr NAME STATUS PATTERN ARGS...: the message must contain PATTERN (fixed text).
-check_stderr() {
-  local name=$1 status=$2 pattern=$3
-  shift 3
-  "$PLINTH" "$@" </dev/null >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status"
-  elif ! grep -qF -- "$pattern" stderr; then
-    fail "$name: stderr '$(cat stderr)' lacks '$pattern'"
-  else
-    passed=$((passed + 1))
-  fi
-}
+source "$(dirname "$0")/Harness.sh"
 
 # Text long enough to be cut into several pieces, one long line among short ones.
 make_big_input() {
@@ -243,11 +188,7 @@ progress)
   expect "progress leaves the output alone" cmp -s plain.txt tty.txt
   ;;
 
-*)
-  echo "unknown group $GROUP"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
 
-echo "$passed passed, $failed failed"
-[[ $failed == 0 ]]
+finish

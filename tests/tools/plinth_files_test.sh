@@ -1,46 +1,9 @@
 #!/usr/bin/env bash
 # Runs the plinth host's path, find and env commands and checks output bytes and exit status.
 # Usage: plinth_files_test.sh PLINTH GROUP   (GROUP: path, tmpname, find, env, errors, progress)
-set -uo pipefail
+source "$(dirname "$0")/Harness.sh"
 
-PLINTH=$(realpath "$1")
-GROUP=$2
-WORK=$(mktemp -d)
-trap 'chmod -R u+rwx "$WORK" 2>/dev/null; rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 2
-export LC_ALL=C
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86"
-
-passed=0
-failed=0
-fail() {
-  echo "FAIL: $1"
-  failed=$((failed + 1))
-}
-
-expect() {
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else fail "$name"; fi
-}
-
-# check NAME STATUS EXPECTED ARGS...: EXPECTED is a printf format.
-check() {
-  local name=$1 status=$2 expected=$3
-  shift 3
-  "$PLINTH" "$@" </dev/null >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status ($(head -c 300 stderr))"
-  elif ! cmp -s actual <(printf "$expected"); then
-    fail "$name: output $(od -An -c actual | head -3), expected '$expected'"
-  else
-    passed=$((passed + 1))
-  fi
-}
-
-# check_sorted: as check, with the output lines sorted first.
+# check_sorted: as check_args, with the output lines sorted first.
 check_sorted() {
   local name=$1 status=$2 expected=$3
   shift 3
@@ -55,35 +18,21 @@ check_sorted() {
   fi
 }
 
-check_stderr() {
-  local name=$1 status=$2 pattern=$3
-  shift 3
-  "$PLINTH" "$@" </dev/null >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status"
-  elif ! grep -qF -- "$pattern" stderr; then
-    fail "$name: stderr '$(cat stderr)' lacks '$pattern'"
-  else
-    passed=$((passed + 1))
-  fi
-}
-
 case $GROUP in
 path)
-  check "basename" 0 'file.txt\nc\nb/c\n\n' path basename 'C:\dir\file.txt' 'a/b\c' 'a\b/c' 'C:\dir\'
-  check "basename strip" 0 'archive.tar\n\nreadme\n' path basename -s archive.tar.gz .profile 'C:\my.dir\readme'
-  check "ext" 0 'txt\n\nold\\file\n' path ext file.txt noext 'C:\dir.old\file'
-  check "split quoted" 0 'C:\\Program Files\\app.exe\n -x\n' path split '"C:\Program Files\app.exe" -x'
-  check "split plain" 0 'app.exe\n-x  -y\n' path split 'app.exe -x  -y'
-  check "split alone" 0 'app.exe\n\n' path split app.exe
-  check "fix name" 0 'a_b_c_d\n' path fix 'a/b:c*d'
-  check "fix path" 0 'a_b:c_d\n' path fix --path 'a/b:c*d'
-  check "join" 0 'C:\\dir\\file\n' path join 'C:\dir \' file
-  check "join doubled" 0 'C:\\dir\\\\file\n' path join 'C:\dir\\' file
-  check "join long separator" 0 'a::::b\n' path join --separator :: a:: b
-  check "exists" 0 '' path exists "$WORK"
-  check "exists not" 1 '' path exists "$WORK/none"
+  check_args "basename" 0 'file.txt\nc\nb/c\n\n' path basename 'C:\dir\file.txt' 'a/b\c' 'a\b/c' 'C:\dir\'
+  check_args "basename strip" 0 'archive.tar\n\nreadme\n' path basename -s archive.tar.gz .profile 'C:\my.dir\readme'
+  check_args "ext" 0 'txt\n\nold\\file\n' path ext file.txt noext 'C:\dir.old\file'
+  check_args "split quoted" 0 'C:\\Program Files\\app.exe\n -x\n' path split '"C:\Program Files\app.exe" -x'
+  check_args "split plain" 0 'app.exe\n-x  -y\n' path split 'app.exe -x  -y'
+  check_args "split alone" 0 'app.exe\n\n' path split app.exe
+  check_args "fix name" 0 'a_b_c_d\n' path fix 'a/b:c*d'
+  check_args "fix path" 0 'a_b:c_d\n' path fix --path 'a/b:c*d'
+  check_args "join" 0 'C:\\dir\\file\n' path join 'C:\dir \' file
+  check_args "join doubled" 0 'C:\\dir\\\\file\n' path join 'C:\dir\\' file
+  check_args "join long separator" 0 'a::::b\n' path join --separator :: a:: b
+  check_args "exists" 0 '' path exists "$WORK"
+  check_args "exists not" 1 '' path exists "$WORK/none"
   ;;
 
 tmpname)
@@ -114,21 +63,21 @@ find)
   check_sorted "recursive dirs only" 0 \
     "$T\\\\sub\n$T\\\\sub\\\\deep\n$T\\\\sub\\\\loop\n$T\\\\sp ace\n$T\\\\odd\\\\dir\n" \
     find "$T" --recurse --dirs --no-files
-  check "nothing found" 1 '' find "$T" '*.none'
+  check_args "nothing found" 1 '' find "$T" '*.none'
   # Pre-order: a folder's files come before its subfolders' entries.
   "$PLINTH" find "$T/sub" --recurse --dirs >order
   expect "pre-order" test "$(head -1 order)" = "$T/sub\\y.TXT"
   ;;
 
 env)
-  check "expand unset" 0 'x%%PL_T%%y %%NOPE%%\n' env expand 'x%PL_T%y %NOPE%'
-  PL_T='C:\T' check "expand set" 0 'xC:\\Ty %%NOPE%% 50%%\n' env expand 'x%pl_t%y %NOPE% 50%'
-  PL_A=1 PL_B=2 check "expand adjacent" 0 '12 1PL_B%%\n' env expand '%PL_A%%PL_B% %PL_A%PL_B%'
-  PL_FOO='q:\pldir' PL_BAR='Q:\PLDIR\sub' check "collapse longest" 0 '%%PL_BAR%%\\x\n' \
+  check_args "expand unset" 0 'x%%PL_T%%y %%NOPE%%\n' env expand 'x%PL_T%y %NOPE%'
+  PL_T='C:\T' check_args "expand set" 0 'xC:\\Ty %%NOPE%% 50%%\n' env expand 'x%pl_t%y %NOPE% 50%'
+  PL_A=1 PL_B=2 check_args "expand adjacent" 0 '12 1PL_B%%\n' env expand '%PL_A%%PL_B% %PL_A%PL_B%'
+  PL_FOO='q:\pldir' PL_BAR='Q:\PLDIR\sub' check_args "collapse longest" 0 '%%PL_BAR%%\\x\n' \
     env collapse 'q:\pldir\sub\x'
-  PL_FOO='q:\pldir' check "collapse all" 0 '%%PL_FOO%%\\a;%%PL_FOO%%\\b\n' \
+  PL_FOO='q:\pldir' check_args "collapse all" 0 '%%PL_FOO%%\\a;%%PL_FOO%%\\b\n' \
     env collapse 'Q:\pldir\a;q:\PLDIR\b'
-  check "collapse none" 1 '\001x\n' env collapse "$(printf '\001x')"
+  check_args "collapse none" 1 '\001x\n' env collapse "$(printf '\001x')"
   ;;
 
 errors)
@@ -152,11 +101,7 @@ progress)
   expect "2000 files" test "$(wc -l <plain.txt)" = 2000
   ;;
 
-*)
-  echo "unknown group $GROUP"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
 
-echo "$passed passed, $failed failed"
-[[ $failed == 0 ]]
+finish

@@ -3,97 +3,51 @@
 # and exit status.
 # Usage: plinth_reg_test.sh PLINTH GROUP
 #   (GROUP: values, keys, errors)
-set -uo pipefail
-
-PLINTH=$(realpath "$1")
-GROUP=$2
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 2
-export LC_ALL=C
+source "$(dirname "$0")/Harness.sh"
 export PLINTH_REGISTRY=$WORK/store/registry.db
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86"
-
-passed=0
-failed=0
-fail() {
-  echo "FAIL: $1"
-  failed=$((failed + 1))
-}
-
-# check NAME STATUS EXPECTED ARGS...: EXPECTED is a printf format for standard output.
-check() {
-  local name=$1 status=$2 expected=$3
-  shift 3
-  "$PLINTH" "$@" </dev/null >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status ($(head -c 300 stderr))"
-  elif ! cmp -s actual <(printf "$expected"); then
-    fail "$name: output '$(cat actual)', expected '$(printf "$expected")'"
-  else
-    passed=$((passed + 1))
-  fi
-}
-
-# check_stderr NAME STATUS PATTERN ARGS...: the message must contain PATTERN (fixed text).
-check_stderr() {
-  local name=$1 status=$2 pattern=$3
-  shift 3
-  "$PLINTH" "$@" </dev/null >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status ($(head -c 300 stderr))"
-  elif ! grep -qF -- "$pattern" stderr; then
-    fail "$name: stderr '$(cat stderr)' lacks '$pattern'"
-  else
-    passed=$((passed + 1))
-  fi
-}
 
 K='HKCU\Software\PlinthRegTest'
 case $GROUP in
 values)
-  check "add a string" 0 '' reg add "$K" /v Colour /d blue
-  check "query it" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_SZ    blue\n' \
+  check_args "add a string" 0 '' reg add "$K" /v Colour /d blue
+  check_args "query it" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_SZ    blue\n' \
     reg query "$K" Colour
-  check "query with /v" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_SZ    blue\n' \
+  check_args "query with /v" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_SZ    blue\n' \
     reg query "$K" /v Colour
-  check "dash options" 0 '' reg add "$K" -v Count -t REG_DWORD -d 42
-  check "hex number" 0 '' reg add "$K" /v Big /t REG_QWORD /d 0x1122334455667788
-  check "default value" 0 '' reg add "$K" /ve /d fallback
-  check "list" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_SZ    blue\n    Count    REG_DWORD    0x2a\n    Big    REG_QWORD    0x1122334455667788\n    (Default)    REG_SZ    fallback\n' \
+  check_args "dash options" 0 '' reg add "$K" -v Count -t REG_DWORD -d 42
+  check_args "hex number" 0 '' reg add "$K" /v Big /t REG_QWORD /d 0x1122334455667788
+  check_args "default value" 0 '' reg add "$K" /ve /d fallback
+  check_args "list" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_SZ    blue\n    Count    REG_DWORD    0x2a\n    Big    REG_QWORD    0x1122334455667788\n    (Default)    REG_SZ    fallback\n' \
     reg query "$K"
-  check "overwrite keeps the place" 0 '' reg add "$K" /v COLOUR /t REG_EXPAND_SZ /d '%HOME%\x' /f
-  check "expand string as stored" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_EXPAND_SZ    %%HOME%%\\x\n' \
+  check_args "overwrite keeps the place" 0 '' reg add "$K" /v COLOUR /t REG_EXPAND_SZ /d '%HOME%\x' /f
+  check_args "expand string as stored" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Colour    REG_EXPAND_SZ    %%HOME%%\\x\n' \
     reg query "$K" colour
-  check "multi string" 0 '' reg add "$K" /v M /t REG_MULTI_SZ /d 'a\0\0b'
-  check "multi string back" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    M    REG_MULTI_SZ    a\\0\\0b\n' \
+  check_args "multi string" 0 '' reg add "$K" /v M /t REG_MULTI_SZ /d 'a\0\0b'
+  check_args "multi string back" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    M    REG_MULTI_SZ    a\\0\\0b\n' \
     reg query "$K" M
-  check "binary" 0 '' reg add "$K" /v B /t REG_BINARY /d 00fF7f
-  check "binary back" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    B    REG_BINARY    00FF7F\n' \
+  check_args "binary" 0 '' reg add "$K" /v B /t REG_BINARY /d 00fF7f
+  check_args "binary back" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    B    REG_BINARY    00FF7F\n' \
     reg query "$K" B
-  check "long root name" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Count    REG_DWORD    0x2a\n' \
+  check_args "long root name" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n    Count    REG_DWORD    0x2a\n' \
     reg query 'hkey_current_user\Software\PlinthRegTest' Count
-  check "delete a value" 0 '' reg delete "$K" /v Count
+  check_args "delete a value" 0 '' reg delete "$K" /v Count
   check_stderr "deleted value is gone" 1 "no value Count" reg query "$K" Count
   check_stderr "delete it again" 1 "no value Count" reg delete "$K" /v Count
-  check "delete all values" 0 '' reg delete "$K" /va
-  check "nothing left" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n' reg query "$K"
+  check_args "delete all values" 0 '' reg delete "$K" /va
+  check_args "nothing left" 0 'HKEY_CURRENT_USER\\Software\\PlinthRegTest\n' reg query "$K"
   ;;
 keys)
-  check "add nested keys" 0 '' reg add "$K\\b\\deep"
-  check "add sibling" 0 '' reg add "$K\\A"
-  check "add under classes" 0 '' reg add 'HKCR\.plinthtest' /ve /d PlinthTest.Document
-  check "list in name order" 0 'A\nb\n' reg keys "$K"
-  check "trailing backslash" 0 'A\nb\n' reg keys "$K\\"
-  check "classes root is a view" 0 'HKEY_LOCAL_MACHINE\\Software\\Classes\\.plinthtest\n    (Default)    REG_SZ    PlinthTest.Document\n' \
+  check_args "add nested keys" 0 '' reg add "$K\\b\\deep"
+  check_args "add sibling" 0 '' reg add "$K\\A"
+  check_args "add under classes" 0 '' reg add 'HKCR\.plinthtest' /ve /d PlinthTest.Document
+  check_args "list in name order" 0 'A\nb\n' reg keys "$K"
+  check_args "trailing backslash" 0 'A\nb\n' reg keys "$K\\"
+  check_args "classes root is a view" 0 'HKEY_LOCAL_MACHINE\\Software\\Classes\\.plinthtest\n    (Default)    REG_SZ    PlinthTest.Document\n' \
     reg query 'HKLM\Software\Classes\.plinthtest' /ve
-  check "delete a tree" 0 '' reg delete "$K" /f
+  check_args "delete a tree" 0 '' reg delete "$K" /f
   check_stderr "tree is gone" 1 "no such key" reg keys "$K"
   check_stderr "deleting a missing key" 1 "no such key" reg delete "$K"
-  check "another process sees it" 0 'HKEY_CLASSES_ROOT\\.plinthtest\n    (Default)    REG_SZ    PlinthTest.Document\n' \
+  check_args "another process sees it" 0 'HKEY_CLASSES_ROOT\\.plinthtest\n    (Default)    REG_SZ    PlinthTest.Document\n' \
     reg query 'HKEY_CLASSES_ROOT\.plinthtest'
   [[ $(stat -c %a "$WORK/store") == 700 ]] && passed=$((passed + 1)) || fail "store folder mode"
   [[ $(stat -c %a "$PLINTH_REGISTRY") == 600 ]] && passed=$((passed + 1)) || fail "store file mode"
@@ -109,7 +63,7 @@ errors)
   check_stderr "option without its value" 2 "needs a value after it" reg add "$K" /v
   check_stderr "two keys" 2 "give exactly one KEY" reg keys "$K" "$K"
   check_stderr "root cannot go" 2 "a root key cannot be deleted" reg delete HKCU
-  check "classes root" 0 '' reg keys HKCR
+  check_args "classes root" 0 '' reg keys HKCR
   check_stderr "kept key cannot go" 2 "access denied" reg delete 'HKLM\Software\Classes'
   check_stderr "refused root" 2 "holds nothing on this system" reg keys HKEY_DYN_DATA
   check_stderr "too long" 2 "too long" reg add "$K\\$(printf 'n%.0s' {1..256})"
@@ -118,11 +72,7 @@ errors)
   PLINTH_REGISTRY=$WORK/other.db check_stderr "not a store" 2 "is damaged or not a registry store" reg add "$K" /v x /d y
   cmp -s "$WORK/other.db" "$WORK/before.db" && passed=$((passed + 1)) || fail "a refused store was changed"
   ;;
-*)
-  echo "unknown group $GROUP"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
 
-echo "$GROUP: $passed passed, $failed failed"
-[[ $failed == 0 ]]
+finish

@@ -2,62 +2,7 @@
 # Runs the plinth regex commands on real inputs and checks their output bytes and exit status.
 # Usage: plinth_regex_test.sh PLINTH GROUP
 #   (GROUP: find, replace, inplace, errors, progress)
-set -uo pipefail
-
-PLINTH=$(realpath "$1")
-GROUP=$2
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 2
-export LC_ALL=C
-# A sanitizer report must not pass for "nothing found" (exit status 1).
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86"
-
-passed=0
-failed=0
-fail() {
-  echo "FAIL: $1"
-  failed=$((failed + 1))
-}
-
-# expect NAME COMMAND...: a pass when COMMAND succeeds.
-expect() {
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else fail "$name"; fi
-}
-
-# check NAME STATUS EXPECTED STDIN ARGS...: EXPECTED and STDIN are printf formats, so inputs
-# and outputs may hold any byte.
-check() {
-  local name=$1 status=$2 expected=$3 input=$4
-  shift 4
-  printf "$input" | "$PLINTH" "$@" >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status ($(head -c 300 stderr))"
-  elif ! cmp -s actual <(printf "$expected"); then
-    fail "$name: output $(od -An -c actual | head -3), expected '$expected'"
-  else
-    passed=$((passed + 1))
-  fi
-}
-
-# check_stderr NAME STATUS PATTERN ARGS...: the message must contain PATTERN (fixed text).
-check_stderr() {
-  local name=$1 status=$2 pattern=$3
-  shift 3
-  "$PLINTH" "$@" </dev/null >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status"
-  elif ! grep -qF -- "$pattern" stderr; then
-    fail "$name: stderr '$(cat stderr)' lacks '$pattern'"
-  else
-    passed=$((passed + 1))
-  fi
-}
+source "$(dirname "$0")/Harness.sh"
 
 case $GROUP in
 find)
@@ -120,11 +65,7 @@ progress)
   expect "one b per line" test "$(sort -u plain.txt)" = b
   ;;
 
-*)
-  echo "unknown group $GROUP"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
 
-echo "$passed passed, $failed failed"
-[[ $failed == 0 ]]
+finish

@@ -2,27 +2,10 @@
 # Runs the plinth host's security, privilege and os commands on real files and processes and
 # checks their output and exit status.
 # Usage: plinth_security_test.sh PLINTH GROUP   (GROUP: security, privilege, os, errors)
-set -uo pipefail
+source "$(dirname "$0")/Harness.sh"
 
-PLINTH=$(realpath "$1")
-GROUP=$2
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 2
-export LC_ALL=C
-# A sanitizer report must not pass for "not held" (exit status 1).
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86"
-
-passed=0
-failed=0
-fail() {
-  echo "FAIL: $1"
-  failed=$((failed + 1))
-}
-
-# check NAME STATUS ARGS...: the exit status must be STATUS; output is left in out and err.
-check() {
+# check_status NAME STATUS ARGS...: the exit status must be STATUS; output is left in out and err.
+check_status() {
   local name=$1 status=$2
   shift 2
   "$PLINTH" "$@" </dev/null >out 2>err
@@ -49,7 +32,7 @@ case $GROUP in
 security)
   touch file
   chmod 640 file
-  if check "file 640" 0 security file; then
+  if check_status "file 640" 0 security file; then
     has "owner" "owner: $user (Unix User)  S-1-UnknownAuthority!-1-$(id -u)  SidTypeUser" out
     has "group" "group: $group (Unix Group)  S-1-UnknownAuthority!-2-$(id -g)  SidTypeGroup" out
     if [[ $user != "$group" ]]; then
@@ -65,17 +48,17 @@ security)
     [[ $expect_no_everyone == 0 ]] && passed=$((passed + 1)) || fail "640 gives Everyone nothing"
   fi
   chmod 755 file
-  if check "file 755" 0 security file; then
+  if check_status "file 755" 0 security file; then
     has "everyone" "  Everyone  0x001200A9  FILE_GENERIC_READ|FILE_GENERIC_EXECUTE" out
   fi
   mkdir folder
   chmod 700 folder
-  if check "folder" 0 security folder; then
+  if check_status "folder" 0 security folder; then
     grep -q "FILE_DELETE_CHILD" out && passed=$((passed + 1)) || fail "folder owner may delete children"
   fi
   if command -v setfacl >/dev/null && setfacl -m u:65534:r-x file 2>/dev/null; then
     nobody=$(getent passwd 65534 | cut -d: -f1)
-    if check "named ACL entry" 0 security file; then
+    if check_status "named ACL entry" 0 security file; then
       grep -q "^  $nobody (Unix User)  0x001200A9  " out && passed=$((passed + 1)) ||
         fail "named ACL entry: $(cat out)"
     fi
@@ -83,9 +66,9 @@ security)
   ;;
 
 privilege)
-  check "always held" 0 privilege SeChangeNotifyPrivilege on &&
+  check_status "always held" 0 privilege SeChangeNotifyPrivilege on &&
     has "reported" "SeChangeNotifyPrivilege on" out
-  check "names match in any case" 0 privilege sechangenotifyprivilege off
+  check_status "names match in any case" 0 privilege sechangenotifyprivilege off
   if [[ $(id -u) == 0 ]] && setpriv --bounding-set -sys_boot true 2>/dev/null; then
     # Without CAP_SYS_BOOT in the bounding set, the child cannot hold it.
     setpriv --bounding-set -sys_boot "$PLINTH" privilege SeShutdownPrivilege on </dev/null >out 2>err
@@ -97,7 +80,7 @@ privilege)
   ;;
 
 os)
-  if check "os" 0 os; then
+  if check_status "os" 0 os; then
     release=$(uname -r)
     IFS=. read -r major minor rest <<<"$release"
     has "major" "major: $major" out
@@ -111,20 +94,16 @@ os)
   ;;
 
 errors)
-  check "missing file" 2 security no-such-file && grep -qF "'no-such-file' does not exist" err &&
-    passed=$((passed + 1)) || fail "missing file message: $(cat err)"
-  check "unknown privilege" 2 privilege SeMadeUpPrivilege on &&
+  check_status "missing file" 2 security no-such-file &&
+    grep -qF "'no-such-file' does not exist" err && passed=$((passed + 1)) || fail "missing file message: $(cat err)"
+  check_status "unknown privilege" 2 privilege SeMadeUpPrivilege on &&
     grep -qF "unknown privilege 'SeMadeUpPrivilege'" err && passed=$((passed + 1)) ||
     fail "unknown privilege message"
-  check "bad state" 2 privilege SeShutdownPrivilege maybe
-  check "no file" 2 security
+  check_status "bad state" 2 privilege SeShutdownPrivilege maybe
+  check_status "no file" 2 security
   ;;
 
-*)
-  echo "unknown group $GROUP"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
 
-echo "$passed passed, $failed failed"
-[[ $failed == 0 ]]
+finish

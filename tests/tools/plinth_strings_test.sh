@@ -2,60 +2,7 @@
 # Runs the plinth host's field, quoting, text-shift and hexadecimal commands on real inputs and
 # checks their output bytes and exit status.
 # Usage: plinth_strings_test.sh PLINTH GROUP   (GROUP: fields, quoting, shift, hex, errors)
-set -uo pipefail
-
-PLINTH=$(realpath "$1")
-GROUP=$2
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK" || exit 2
-export LC_ALL=C
-# A sanitizer report must not pass for an expected exit status 1.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}exitcode=86"
-
-passed=0
-failed=0
-fail() {
-  echo "FAIL: $1"
-  failed=$((failed + 1))
-}
-
-expect() {
-  local name=$1
-  shift
-  if "$@"; then passed=$((passed + 1)); else fail "$name"; fi
-}
-
-# check NAME STATUS EXPECTED STDIN ARGS...: EXPECTED and STDIN are printf formats.
-check() {
-  local name=$1 status=$2 expected=$3 input=$4
-  shift 4
-  printf "$input" | "$PLINTH" "$@" >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status ($(head -c 300 stderr))"
-  elif ! cmp -s actual <(printf "$expected"); then
-    fail "$name: output $(od -An -c actual | head -3), expected '$expected'"
-  else
-    passed=$((passed + 1))
-  fi
-}
-
-# check_stderr NAME STATUS PATTERN STDIN ARGS...: the message must contain PATTERN.
-check_stderr() {
-  local name=$1 status=$2 pattern=$3 input=$4
-  shift 4
-  printf "$input" | "$PLINTH" "$@" >actual 2>stderr
-  local got=$?
-  if [[ $got != "$status" ]]; then
-    fail "$name: exit status $got, expected $status"
-  elif ! grep -qF -- "$pattern" stderr; then
-    fail "$name: stderr '$(cat stderr)' lacks '$pattern'"
-  else
-    passed=$((passed + 1))
-  fi
-}
+source "$(dirname "$0")/Harness.sh"
 
 case $GROUP in
 fields)
@@ -86,7 +33,7 @@ shift)
   printf 'The quick brown fox\njumps over the lazy dog\n' >prose.txt
   "$PLINTH" text encode prose.txt >prose.enc && "$PLINTH" text decode prose.enc >prose.dec
   expect "decode undoes encode" cmp -s prose.txt prose.dec
-  check_stderr "a NUL cuts the result" 1 "offset 1" '9\367x' text encode
+  check_stderr_input "a NUL cuts the result" 1 "offset 1" '9\367x' text encode
   ;;
 
 hex)
@@ -118,20 +65,16 @@ hex)
   ;;
 
 errors)
-  check_stderr "not hexadecimal" 2 "not hexadecimal" 'zz,01' hex decode -s ,
-  check_stderr "bad wrap" 2 "wrap" '' hex encode -w -1
-  check_stderr "missing input names the file" 2 "nope.bin" '' hex encode nope.bin
-  check_stderr "quote of two bytes" 2 "exactly one byte" 'a\n' text quote -q ab
-  check_stderr "empty delimiter" 2 "DELIMITER is empty" 'a\n' text field '' 0
-  check_stderr "field number not a number" 2 "N" 'a\n' text field , x
-  check_stderr "unknown command" 2 "'fields' is not a 'plinth text' command" '' text fields , 1
+  check_stderr_input "not hexadecimal" 2 "not hexadecimal" 'zz,01' hex decode -s ,
+  check_stderr_input "bad wrap" 2 "wrap" '' hex encode -w -1
+  check_stderr_input "missing input names the file" 2 "nope.bin" '' hex encode nope.bin
+  check_stderr_input "quote of two bytes" 2 "exactly one byte" 'a\n' text quote -q ab
+  check_stderr_input "empty delimiter" 2 "DELIMITER is empty" 'a\n' text field '' 0
+  check_stderr_input "field number not a number" 2 "N" 'a\n' text field , x
+  check_stderr_input "unknown command" 2 "'fields' is not a 'plinth text' command" '' text fields , 1
   ;;
 
-*)
-  echo "unknown group $GROUP"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
 
-echo "$passed passed, $failed failed"
-[[ $failed == 0 ]]
+finish

@@ -6,8 +6,11 @@
 #include <CLI/CLI.hpp>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace plinth_tool {
 
@@ -97,6 +100,52 @@ class Progress {
   int shown_ = -1;
   bool active_;
 };
+
+// The files a command was given, or standard input ("-") when none.
+inline std::vector<std::string> InputsOrStdin(const std::vector<std::string>& files) {
+  if (files.empty()) return {"-"};
+  return files;
+}
+
+// Folds the results of several inputs: any error wins, then any success.
+struct Outcome {
+  bool failed = false;
+  bool found = false;
+  int Code() const { return failed ? kExitError : found ? kExitOk : kExitNothingFound; }
+};
+
+// Runs work, which handles one of several inputs. A failure of that input is reported and
+// recorded in outcome, and the caller goes on with the next; a failing output ends the run.
+template <typename Work>
+void TryInput(Outcome& outcome, Work&& work) {
+  try {
+    work();
+  } catch (const OutputError&) {
+    throw;
+  } catch (const ToolError& error) {
+    Complain(error.what());
+    outcome.failed = true;
+  }
+}
+
+// Where a replace command puts its results.
+struct ReplaceTarget {
+  bool inPlace = false;  // rewrite each input instead of writing to output
+  // With inPlace: a rewritten file's original is kept under its name plus this suffix.
+  std::optional<std::string> backupSuffix;
+  std::string output;  // without inPlace: the one output of all inputs; empty is standard output
+  bool count = false;  // report the number of replacements per input on stderr
+};
+
+// Writes data (read from the input called name) with its replacements made to out and returns
+// how many were made.
+using ReplaceInput =
+    std::function<long long(const std::string& data, const std::string& name, Output& out)>;
+
+// Runs replace on every input and returns the exit code. A file with nothing replaced is left
+// untouched; an input that cannot be read is reported and the others still done.
+int ReplaceInputs(const std::vector<std::string>& inputs, const ReplaceTarget& target,
+                  const ReplaceInput& replace);
 
 // \\ \n \r \t and \xHH in text given on a command line, as the bytes they stand for.
 std::string DecodeEscapes(const std::string& text);

@@ -8,7 +8,6 @@
 #include <plinth/RegExp.h>
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,11 +29,6 @@ std::unique_ptr<CRegExp> Compile(const std::string& pattern, bool noCase) {
   return expression;
 }
 
-std::vector<std::string> InputsOrStdin(const std::vector<std::string>& files) {
-  if (files.empty()) return {"-"};
-  return files;
-}
-
 // Calls visit(lineStart, lineLength) for every line of data, the line feed left out.
 template <typename Visit>
 void ForEachLine(const std::string& data, Progress& progress, Visit visit) {
@@ -47,12 +41,6 @@ void ForEachLine(const std::string& data, Progress& progress, Visit visit) {
     progress.Update(start < data.size() ? start : data.size());
   }
 }
-
-struct Outcome {
-  bool failed = false;
-  bool found = false;
-  int Code() const { return failed ? kExitError : found ? kExitOk : kExitNothingFound; }
-};
 
 // --- find ----------------------------------------------------------------------------------
 
@@ -72,7 +60,7 @@ int RunFind(const FindOptions& options) {
   std::string line;
   for (const std::string& name : inputs) {
     if (out.ReaderGone()) break;
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       const std::string shownName = prefix ? name + ":" : std::string();
       Progress progress("searching " + DisplayName(name), data.size());
@@ -101,12 +89,7 @@ int RunFind(const FindOptions& options) {
         }
       });
       out.Commit();
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   return outcome.Code();
 }
@@ -139,56 +122,14 @@ int RunReplace(const ReplaceOptions& options) {
   Compile(options.pattern, false);  // a bad pattern is a usage error, not "nothing replaced"
   if (options.replaceExp.find('\0') != std::string::npos)
     throw ToolError("TEMPLATE holds a NUL byte, which cannot be inserted; leave it out");
-  const std::vector<std::string> inputs = InputsOrStdin(options.files);
-  if (options.inPlace) {
-    for (const std::string& name : inputs)
-      if (name == "-")
-        throw ToolError(
-            "--in-place cannot rewrite standard input; give file names, or drop --in-place to "
-            "write to standard output");
-    if (options.backupSuffix.empty())
-      throw ToolError(
-          "--backup-suffix is empty, so the backup would overwrite the file; "
-          "give a suffix such as .bak");
-  }
-
-  Outcome outcome;
-  std::optional<Output> shared;
-  if (!options.inPlace) shared.emplace("-");
-  for (const std::string& name : inputs) {
-    if (shared && shared->ReaderGone() && !options.count) break;
-    try {
-      if (options.inPlace) RequireRegularFile(name, "--in-place");
-      const std::string data = ReadInput(name);
-      long long count = 0;
-      if (options.inPlace) {
-        Output out(name);
-        count = ReplaceIn(data, options, name, out);
-        // An untouched file keeps its time stamps and gets no backup.
-        if (count > 0) {
-          Output backup(name + options.backupSuffix);
-          backup.Write(data);
-          backup.Commit();
-          out.Commit();
-        }
-      } else {
-        count = ReplaceIn(data, options, name, *shared);
-      }
-      if (options.count)
-        Inform(std::to_string(count) + (count == 1 ? " replacement in " : " replacements in ") +
-               DisplayName(name));
-      outcome.found = outcome.found || count > 0;
-    } catch (const OutputError& error) {
-      if (!options.inPlace) throw;
-      Complain(error.what());
-      outcome.failed = true;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
-  }
-  if (shared) shared->Commit();
-  return outcome.Code();
+  ReplaceTarget target;
+  target.inPlace = options.inPlace;
+  target.backupSuffix = options.backupSuffix;
+  target.count = options.count;
+  return ReplaceInputs(InputsOrStdin(options.files), target,
+                       [&options](const std::string& data, const std::string& name, Output& out) {
+                         return ReplaceIn(data, options, name, out);
+                       });
 }
 
 }  // namespace

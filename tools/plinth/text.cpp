@@ -129,18 +129,6 @@ std::string CommandText(const std::string& raw, bool escapes, const char* what, 
   return text;
 }
 
-std::vector<std::string> InputsOrStdin(const std::vector<std::string>& files) {
-  if (files.empty()) return {"-"};
-  return files;
-}
-
-// Folds the results of several inputs: any error wins, then any success.
-struct Outcome {
-  bool failed = false;
-  bool found = false;
-  int Code() const { return failed ? kExitError : found ? kExitOk : kExitNothingFound; }
-};
-
 // --- replace -------------------------------------------------------------------------------
 
 struct ReplaceOptions {
@@ -204,48 +192,15 @@ int RunReplace(const ReplaceOptions& options) {
     pairs.emplace_back(CommandText(pair.first, options.escapes, "FIND", false),
                        CommandText(pair.second, options.escapes, "REPLACEMENT", true));
 
-  const std::vector<std::string> inputs = InputsOrStdin(options.files);
-  if (options.inPlace && std::find(inputs.begin(), inputs.end(), "-") != inputs.end())
-    throw ToolError(
-        "--in-place cannot rewrite standard input; give file names, or drop "
-        "--in-place to write to standard output");
-
-  Outcome outcome;
-  std::optional<Output> shared;
-  if (!options.inPlace) shared.emplace(options.output.empty() ? "-" : options.output);
-  for (const std::string& name : inputs) {
-    if (shared && shared->ReaderGone() && !options.count) break;
-    try {
-      // Checked before reading: a pipe or device given here would be drained for nothing.
-      if (options.inPlace) RequireRegularFile(name, "--in-place");
-      const std::string data = ReadInput(name);
-      long long count = 0;
-      if (options.inPlace) {
-        Output out(name);
-        count = ReplaceIn(data, options, pairs, name, out);
-        // An untouched file keeps its time stamps and links.
-        if (count > 0) out.Commit();
-      } else {
-        count = ReplaceIn(data, options, pairs, name, *shared);
-      }
-      if (options.count)
-        Inform(std::to_string(count) + (count == 1 ? " replacement in " : " replacements in ") +
-               DisplayName(name));
-      outcome.found = outcome.found || count > 0;
-    } catch (const OutputError& error) {
-      // One rewritten file failing says nothing of the next; a shared output is gone for all.
-      if (!options.inPlace) throw;
-      Complain(error.what());
-      outcome.failed = true;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
-  }
-  // A named output is put in place only when every input was read: a partial result would
-  // look like a complete one.
-  if (shared && !(outcome.failed && !options.output.empty())) shared->Commit();
-  return outcome.Code();
+  ReplaceTarget target;
+  target.inPlace = options.inPlace;
+  target.output = options.output;
+  target.count = options.count;
+  return ReplaceInputs(
+      InputsOrStdin(options.files), target,
+      [&options, &pairs](const std::string& data, const std::string& name, Output& out) {
+        return ReplaceIn(data, options, pairs, name, out);
+      });
 }
 
 // --- find and rfind ------------------------------------------------------------------------
@@ -331,7 +286,7 @@ int RunSearch(const SearchOptions& options, bool reverse) {
   Output out("-");
   for (const std::string& name : inputs) {
     if (out.ReaderGone()) break;
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       std::vector<std::size_t> offsets;
       if (reverse) {
@@ -343,12 +298,7 @@ int RunSearch(const SearchOptions& options, bool reverse) {
         out.Write((prefix ? name + ":" : std::string()) + std::to_string(offset) + "\n");
       out.Commit();
       outcome.found = outcome.found || !offsets.empty();
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   return outcome.Code();
 }
@@ -398,7 +348,7 @@ int ForEachLine(const LineOptions& options, const std::string& what, Work work) 
   Output out("-");
   for (const std::string& name : InputsOrStdin(options.files)) {
     if (out.ReaderGone()) break;
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       Progress progress(what + " " + DisplayName(name), data.size());
       std::size_t pos = 0;
@@ -416,12 +366,7 @@ int ForEachLine(const LineOptions& options, const std::string& what, Work work) 
         progress.Update(pos);
       }
       outcome.found = true;
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   out.Commit();
   return outcome.failed ? kExitError : kExitOk;
@@ -466,7 +411,7 @@ int RunShift(const ShiftOptions& options, bool encode) {
   bool cut = false;
   Output out("-");
   for (const std::string& name : InputsOrStdin(options.files)) {
-    try {
+    TryInput(outcome, [&] {
       const std::string data = ReadInput(name);
       if (data.size() > static_cast<std::size_t>(INT_MAX / 2))
         throw ToolError(DisplayName(name) + " is too large to shift in one piece; split it first");
@@ -479,12 +424,7 @@ int RunShift(const ShiftOptions& options, bool encode) {
                  "; the result ends there and cannot be reversed");
         cut = true;
       }
-    } catch (const OutputError&) {
-      throw;
-    } catch (const ToolError& error) {
-      Complain(error.what());
-      outcome.failed = true;
-    }
+    });
   }
   out.Commit();
   return outcome.failed ? kExitError : cut ? kExitNothingFound : kExitOk;
