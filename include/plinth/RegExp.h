@@ -63,7 +63,7 @@ class PLINTH_API CRegExp {
   char* GetReplaceString(const char* replaceExp);
 
  private:
-  friend class CRegExpInspector;  // lets the tests read the program and the short cuts
+  friend class CRegExpProgramView;  // lets the tests read the program and the short cuts
 
   char OP(char* node);
   char* OPERAND(char* node);

@@ -15,11 +15,11 @@
 #include <regex>
 #include <string>
 
-#include "regex/RegExpInspector.h"
+#include "regex/RegExpProgramView.h"
 
 namespace {
 
-using I = CRegExpInspector;
+using I = CRegExpProgramView;
 
 // --- acceptance, from the syntax rules -------------------------------------------------------
 class ReferenceParser {

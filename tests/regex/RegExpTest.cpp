@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "regex/RegExpInspector.h"
+#include "regex/RegExpProgramView.h"
 
 namespace {
 
-using I = CRegExpInspector;
+using I = CRegExpProgramView;
 
 std::string Hex(const char* pattern, bool noCase = false) {
   CRegExp re;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-class CRegExpInspector {
+class CRegExpProgramView {
  public:
   // The program as hexadecimal bytes, nodes not separated: "06 06 00 09 03 00 ...".
   static std::string Hex(const CRegExp& re) {
