@@ -182,7 +182,7 @@ TEST(KaFileFindFindFilesRecursive, ListsTheTreeInPreOrder) {
   }
 }
 
-TEST(KaFileFindFindFilesRecursive, KeepsEachFoldersFilesBeforeItsSubfolders) {
+TEST(KaFileFindFindFilesRecursive, ListsEverythingBelowAFolderRightAfterIt) {
   TempTree tree;
   for (const char* name : {"b/1.txt", "b/2.txt", "b/c/3.txt", "a/4.txt", "5.txt", "e/f/g/6.txt"})
     tree.File(name);
@@ -191,16 +191,15 @@ TEST(KaFileFindFindFilesRecursive, KeepsEachFoldersFilesBeforeItsSubfolders) {
   finder.FindFilesRecursive(tree.Text().c_str(), "", found, true, true);
   const Paths paths = ToPaths(found);
   ASSERT_EQ(paths.size(), 12u);
-  // Every path comes after its folder, and a folder's own files come before its subfolders.
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const std::string folder = paths[i].substr(0, paths[i].find_last_of('\\'));
-    if (folder != tree.Text()) {
-      const auto at = std::find(paths.begin(), paths.end(), folder);
-      ASSERT_NE(at, paths.end()) << paths[i];
-      EXPECT_LT(static_cast<std::size_t>(at - paths.begin()), i) << paths[i];
-    }
-  }
   EXPECT_EQ(paths[0], tree.Path("5.txt"));
+  // Depth first: the paths below paths[i] are exactly those from i + 1 to the next that is not.
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const auto below = [&](std::size_t j) { return paths[j].rfind(paths[i] + "\\", 0) == 0; };
+    std::size_t end = i + 1;
+    while (end < paths.size() && below(end)) ++end;
+    for (std::size_t j = 0; j < paths.size(); ++j)
+      EXPECT_TRUE(below(j) == (j > i && j < end)) << paths[j] << " below " << paths[i];
+  }
 }
 
 TEST(KaFileFindFindFile, ReportsFailuresThroughTheLastError) {

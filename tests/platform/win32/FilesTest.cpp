@@ -113,15 +113,11 @@ TEST(FindFirstFileA, ReportsAttributesSizesAndTimes) {
   EXPECT_EQ(data.nFileSizeHigh, 0u);
   EXPECT_EQ(data.nFileSizeLow, 5u);
   // 100-ns ticks since 1601: within a day of now.
-  const ULONGLONG written = (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                            data.ftLastWriteTime.dwLowDateTime;
-  const ULONGLONG now =
-      static_cast<ULONGLONG>(
-          std::chrono::duration_cast<std::chrono::seconds>(before.time_since_epoch()).count() +
-          11644473600LL) *
-      10000000ULL;
-  const ULONGLONG day = 24ULL * 3600 * 10000000ULL;
-  EXPECT_LT(written > now ? written - now : now - written, day);
+  const ULONGLONG written =
+      (ULONGLONG{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(before.time_since_epoch());
+  const ULONGLONG now = (seconds.count() + 11644473600ULL) * 10000000ULL;
+  EXPECT_LT(written > now ? written - now : now - written, 864000000000ULL);
   FindClose(search);
 
   EXPECT_NE(GetFileAttributesA(tree.Path("sub").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
