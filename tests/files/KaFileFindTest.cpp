@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/TempTree.h"
@@ -45,65 +47,54 @@ void MakeFlatTree(const TempTree& tree) {
 TEST(KaFileFindEnum, YieldsTheEntriesOfTheKindAskedFor) {
   TempTree tree;
   MakeFlatTree(tree);
+  const std::string root = tree.Text();
+  const auto kOther = static_cast<CKaFileFind::EIteratorType>(7);
   struct Case {
+    std::string folder;
     const char* pattern;
     CKaFileFind::EIteratorType type;
+    bool started;
     Paths expected;  // below the root
   };
-  const auto kOther = static_cast<CKaFileFind::EIteratorType>(7);
+  const auto kFiles = CKaFileFind::eFiles;
+  const auto kFolders = CKaFileFind::eDirectories;
   // clang-format off
   const Case cases[] = {
-      {"*.txt", CKaFileFind::eFiles,       {"a.txt"}},
-      {"*",     CKaFileFind::eFiles,       {"a.txt", "b.log"}},
-      {"",      CKaFileFind::eFiles,       {"a.txt", "b.log"}},
-      {"*",     kOther,                    {"a.txt", "b.log"}},  // anything else lists files
-      {"*",     CKaFileFind::eDirectories, {"sub"}},             // never "." or ".."
-      {"s*",    CKaFileFind::eDirectories, {"sub"}},
-      {"*.txt", CKaFileFind::eDirectories, {}},                  // the pattern filters folders
+      {root,               "*.txt",  kFiles,   true,  {"a.txt"}},
+      {root,               "*",      kFiles,   true,  {"a.txt", "b.log"}},
+      {root,               "",       kFiles,   true,  {"a.txt", "b.log"}},
+      {root,               "*",      kOther,   true,  {"a.txt", "b.log"}},  // anything else: files
+      {root,               "*",      kFolders, true,  {"sub"}},             // never "." or ".."
+      {root,               "s*",     kFolders, true,  {"sub"}},
+      {root,               "*.txt",  kFolders, true,  {}},          // the pattern filters folders
+      {root + "\\",        "*.txt",  kFiles,   true,  {"a.txt"}},   // no doubled separator
+      {root,               "*.none", kFiles,   false, {}},
+      {root + "\\missing", "*",      kFiles,   false, {}},
+      {"",                 "*",      kFiles,   false, {}},
   };
   // clang-format on
   for (const Case& c : cases) {
     CKaFileFind finder;
-    EXPECT_NE(finder.Enum(tree.Text().c_str(), c.pattern, c.type), 0) << c.pattern;
+    EXPECT_EQ(finder.Enum(c.folder.c_str(), c.pattern, c.type) != 0, c.started) << c.pattern;
     Paths expected;
     for (const std::string& name : c.expected) expected.push_back(tree.Path(name));
-    EXPECT_EQ(Sorted(Drain(finder)), expected) << c.pattern << " " << c.type;
+    EXPECT_EQ(Sorted(Drain(finder)), expected) << c.folder << " " << c.pattern << " " << c.type;
     CString path = "unchanged";
     EXPECT_EQ(finder.GetNext(path), 0);
     EXPECT_STREQ(path, "unchanged");
   }
 }
 
-TEST(KaFileFindEnum, ReturnsZeroWithoutAMatchOrAFolder) {
-  TempTree tree;
-  MakeFlatTree(tree);
-  CKaFileFind finder;
-  EXPECT_EQ(finder.Enum(tree.Text().c_str(), "*.none", CKaFileFind::eFiles), 0);
-  EXPECT_EQ(finder.Enum(tree.Path("missing").c_str(), "*", CKaFileFind::eFiles), 0);
-  CString path;
-  EXPECT_EQ(finder.GetNext(path), 0);
-  CKaFileFind fresh;
-  EXPECT_EQ(fresh.GetNext(path), 0);
-  EXPECT_EQ(fresh.Enum("", "*", CKaFileFind::eFiles), 0);
-  EXPECT_EQ(fresh.GetNext(path), 0);
-}
-
 TEST(KaFileFindEnum, AnEmptyFolderLeavesTheRunningEnumerationAlone) {
   TempTree tree;
   MakeFlatTree(tree);
   CKaFileFind finder;
+  CString path;
+  EXPECT_EQ(finder.GetNext(path), 0);  // nothing started yet
   ASSERT_NE(finder.Enum(tree.Text().c_str(), "*", CKaFileFind::eDirectories), 0);
   EXPECT_EQ(finder.Enum("", "*", CKaFileFind::eFiles), 0);
   // Still folders only: the type did not change either.
   EXPECT_EQ(Drain(finder), Paths{tree.Path("sub")});
-}
-
-TEST(KaFileFindEnum, JoinsAFolderThatEndsInASeparatorWithoutDoubling) {
-  TempTree tree;
-  MakeFlatTree(tree);
-  CKaFileFind finder;
-  ASSERT_NE(finder.Enum((tree.Text() + "\\").c_str(), "*.txt", CKaFileFind::eFiles), 0);
-  EXPECT_EQ(Drain(finder), Paths{tree.Path("a.txt")});
 }
 
 struct Collected {
@@ -139,35 +130,29 @@ TEST(KaFileFindIterate, CallsBackUntilTheCallbackSaysStop) {
 TEST(KaFileFindFindFiles, AppendsMatchingFilesOnly) {
   TempTree tree;
   MakeFlatTree(tree);
-  struct Case {
-    const char* pattern;
-    Paths expected;
-  };
+  const std::string root = tree.Text();
   // clang-format off
-  const Case cases[] = {
-      {"*",      {"a.txt", "b.log"}},
-      {"",       {"a.txt", "b.log"}},
-      {"*.LOG",  {"b.log"}},
-      {"sub",    {}},     // only a folder matches
-      {"*.none", {}},
+  const std::tuple<std::string, const char*, Paths> cases[] = {
+      {root,               "*",      {"a.txt", "b.log"}},
+      {root,               "",       {"a.txt", "b.log"}},
+      {root,               "*.LOG",  {"b.log"}},
+      {root,               "sub",    {}},  // only a folder matches
+      {root,               "*.none", {}},
+      {root + "\\missing", "*",      {}},
+      {"",                 "*",      {}},
   };
   // clang-format on
-  for (const Case& c : cases) {
+  for (const auto& [folder, pattern, names] : cases) {
     CKaFileFind finder;
     CStringArray files;
     files.Add("kept");
-    finder.FindFiles(tree.Text().c_str(), c.pattern, files);
+    finder.FindFiles(folder.c_str(), pattern, files);
     Paths expected{"kept"};
-    for (const std::string& name : c.expected) expected.push_back(tree.Path(name));
+    for (const std::string& name : names) expected.push_back(tree.Path(name));
     Paths got = ToPaths(files);
     std::sort(got.begin() + 1, got.end());
-    EXPECT_EQ(got, expected) << c.pattern;
+    EXPECT_EQ(got, expected) << folder << " " << pattern;
   }
-  CKaFileFind finder;
-  CStringArray files;
-  finder.FindFiles("", "*", files);
-  finder.FindFiles(tree.Path("missing").c_str(), "*", files);
-  EXPECT_EQ(files.GetSize(), 0);
 }
 
 TEST(KaFileFindFindFilesRecursive, ListsTheTreeInPreOrder) {
@@ -176,30 +161,26 @@ TEST(KaFileFindFindFilesRecursive, ListsTheTreeInPreOrder) {
   tree.File("skip.log");
   tree.File("sub/y.txt");
   tree.File("sub/deep/z.txt");
-  struct Case {
-    bool files;
-    bool folders;
-    Paths expected;
-  };
+  // Files, folders, what is listed.
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<bool, bool, Paths> cases[] = {
       {true,  true,  {"x.txt", "sub", "sub\\y.txt", "sub\\deep", "sub\\deep\\z.txt"}},
       {true,  false, {"x.txt", "sub\\y.txt", "sub\\deep\\z.txt"}},
       {false, true,  {"sub", "sub\\deep"}},
       {false, false, {}},
   };
   // clang-format on
-  for (const Case& c : cases) {
+  for (const auto& [files, folders, names] : cases) {
     CKaFileFind finder;
     CStringArray found;
-    finder.FindFilesRecursive(tree.Text().c_str(), "*.txt", found, c.files, c.folders);
+    finder.FindFilesRecursive(tree.Text().c_str(), "*.txt", found, files, folders);
     Paths expected;
-    for (const std::string& name : c.expected) expected.push_back(tree.Path(name));
-    EXPECT_EQ(ToPaths(found), expected) << c.files << c.folders;
+    for (const std::string& name : names) expected.push_back(tree.Path(name));
+    EXPECT_EQ(ToPaths(found), expected) << files << folders;
   }
 }
 
-TEST(KaFileFindFindFilesRecursive, KeepsEachFoldersFilesBeforeItsSubfolders) {
+TEST(KaFileFindFindFilesRecursive, ListsEverythingBelowAFolderRightAfterIt) {
   TempTree tree;
   for (const char* name : {"b/1.txt", "b/2.txt", "b/c/3.txt", "a/4.txt", "5.txt", "e/f/g/6.txt"})
     tree.File(name);
@@ -208,35 +189,30 @@ TEST(KaFileFindFindFilesRecursive, KeepsEachFoldersFilesBeforeItsSubfolders) {
   finder.FindFilesRecursive(tree.Text().c_str(), "", found, true, true);
   const Paths paths = ToPaths(found);
   ASSERT_EQ(paths.size(), 12u);
-  // Every path comes after its folder, and a folder's own files come before its subfolders.
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const std::string folder = paths[i].substr(0, paths[i].find_last_of('\\'));
-    if (folder != tree.Text()) {
-      const auto at = std::find(paths.begin(), paths.end(), folder);
-      ASSERT_NE(at, paths.end()) << paths[i];
-      EXPECT_LT(static_cast<std::size_t>(at - paths.begin()), i) << paths[i];
-    }
-  }
   EXPECT_EQ(paths[0], tree.Path("5.txt"));
+  // Depth first: the paths below paths[i] are exactly those from i + 1 to the next that is not.
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const auto below = [&](std::size_t j) { return paths[j].rfind(paths[i] + "\\", 0) == 0; };
+    std::size_t end = i + 1;
+    while (end < paths.size() && below(end)) ++end;
+    for (std::size_t j = 0; j < paths.size(); ++j)
+      EXPECT_TRUE(below(j) == (j > i && j < end)) << paths[j] << " below " << paths[i];
+  }
 }
 
 TEST(KaFileFindFindFile, ReportsFailuresThroughTheLastError) {
   TempTree tree;
   MakeFlatTree(tree);
-  struct Case {
-    std::string name;
-    DWORD error;
-  };
-  const Case cases[] = {
+  const std::pair<std::string, DWORD> cases[] = {
       {std::string(261, 'x'), ERROR_FILENAME_EXCED_RANGE},
       {tree.Path("*.none"), ERROR_FILE_NOT_FOUND},
       {tree.Path("missing\\*"), ERROR_PATH_NOT_FOUND},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, error] : cases) {
     CKaFileFind finder;
     SetLastError(0xDEADBEEF);
-    EXPECT_FALSE(finder.FindFile(c.name.c_str())) << c.name;
-    EXPECT_EQ(GetLastError(), c.error) << c.name;
+    EXPECT_FALSE(finder.FindFile(name.c_str())) << name;
+    EXPECT_EQ(GetLastError(), error) << name;
     EXPECT_FALSE(finder.FindNextFile());
   }
 }

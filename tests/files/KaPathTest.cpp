@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/TempTree.h"
@@ -15,13 +17,8 @@
 namespace {
 
 TEST(KaPathBasename, TakesTheLastComponent) {
-  struct Case {
-    const char* path;
-    bool strip;
-    const char* base;
-  };
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<const char*, bool, const char*> cases[] = {
       {"C:\\dir\\file.txt",   false, "file.txt"},
       {"C:\\dir\\file.txt",   true,  "file"},
       {"dir/sub/name",        false, "name"},
@@ -39,25 +36,22 @@ TEST(KaPathBasename, TakesTheLastComponent) {
       {"\\",                  false, ""},
   };
   // clang-format on
-  for (const Case& c : cases)
-    EXPECT_STREQ(CKaPath::Basename(c.path, c.strip), c.base) << c.path << " " << c.strip;
+  for (const auto& [path, strip, base] : cases)
+    EXPECT_STREQ(CKaPath::Basename(path, strip), base) << path << " " << strip;
 }
 
-TEST(KaPathBasename, NeverTakesATrailByteForABackslash) {
+TEST(KaPath, NeverTakesATrailByteForABackslash) {
   ASSERT_EQ(_setmbcp(932), 0);
   // 0x95 0x5C is one Shift-JIS character whose trail byte is a backslash.
   EXPECT_STREQ(CKaPath::Basename("C:\\dir\\\x95\x5C.txt", false), "\x95\x5C.txt");
   EXPECT_STREQ(CKaPath::Basename("\x95\x5C", false), "\x95\x5C");
+  EXPECT_STREQ(CKaPath::FixFilename("\x95\x5C:x", false), "\x95\x5C_x");
   _setmbcp(0);
 }
 
 TEST(KaPathGetExtension, TakesTheTextAfterTheLastDot) {
-  struct Case {
-    const char* path;
-    const char* extension;
-  };
   // clang-format off
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"file.txt",         "txt"},
       {"noext",            ""},
       {"C:\\dir.old\\file", "old\\file"},
@@ -66,17 +60,13 @@ TEST(KaPathGetExtension, TakesTheTextAfterTheLastDot) {
       {"",                 ""},
   };
   // clang-format on
-  for (const Case& c : cases) EXPECT_STREQ(CKaPath::GetExtension(c.path), c.extension) << c.path;
+  for (const auto& [path, extension] : cases)
+    EXPECT_STREQ(CKaPath::GetExtension(path), extension) << path;
 }
 
 TEST(KaPathSplitCommand, SeparatesProgramAndArguments) {
-  struct Case {
-    const char* line;
-    const char* program;
-    const char* arguments;
-  };
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, const char*> cases[] = {
       {"\"C:\\Program Files\\app.exe\" -x", "C:\\Program Files\\app.exe", " -x"},
       {"app.exe -x  -y",                   "app.exe",                    "-x  -y"},
       {"app.exe",                          "app.exe",                    ""},
@@ -85,33 +75,21 @@ TEST(KaPathSplitCommand, SeparatesProgramAndArguments) {
       {"\"a b\"c d",                       "a b",                        "c d"},
       {" lead",                            "",                           "lead"},
       {"app \"quoted arg\"",               "app",                        "\"quoted arg\""},
+      {"\"unterminated -x",                "old",                        "old"},  // untouched
   };
   // clang-format on
-  for (const Case& c : cases) {
-    CString program = "old";
-    CString arguments = "old";
-    CKaPath::SplitCommand(c.line, program, arguments);
-    EXPECT_STREQ(program, c.program) << c.line;
-    EXPECT_STREQ(arguments, c.arguments) << c.line;
+  for (const auto& [line, program, arguments] : cases) {
+    CString gotProgram = "old";
+    CString gotArguments = "old";
+    CKaPath::SplitCommand(line, gotProgram, gotArguments);
+    EXPECT_STREQ(gotProgram, program) << line;
+    EXPECT_STREQ(gotArguments, arguments) << line;
   }
 }
 
-TEST(KaPathSplitCommand, LeavesBothOutputsWithoutAClosingQuote) {
-  CString program = "p";
-  CString arguments = "a";
-  CKaPath::SplitCommand("\"unterminated -x", program, arguments);
-  EXPECT_STREQ(program, "p");
-  EXPECT_STREQ(arguments, "a");
-}
-
 TEST(KaPathFixFilename, ReplacesForbiddenCharacters) {
-  struct Case {
-    const char* name;
-    bool isPath;
-    const char* fixed;
-  };
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<const char*, bool, const char*> cases[] = {
       {"a/b:c*d",                false, "a_b_c_d"},
       {"a/b:c*d",                true,  "a_b:c_d"},
       {"C:\\x?\"<>|.txt",        false, "C__x_____.txt"},
@@ -120,25 +98,13 @@ TEST(KaPathFixFilename, ReplacesForbiddenCharacters) {
       {"",                       false, ""},
   };
   // clang-format on
-  for (const Case& c : cases)
-    EXPECT_STREQ(CKaPath::FixFilename(c.name, c.isPath), c.fixed) << c.name << " " << c.isPath;
-}
-
-TEST(KaPathFixFilename, KeepsDoubleByteCharactersWhole) {
-  ASSERT_EQ(_setmbcp(932), 0);
-  EXPECT_STREQ(CKaPath::FixFilename("\x95\x5C:x", false), "\x95\x5C_x");
-  _setmbcp(0);
+  for (const auto& [name, isPath, fixed] : cases)
+    EXPECT_STREQ(CKaPath::FixFilename(name, isPath), fixed) << name << " " << isPath;
 }
 
 TEST(KaPathConcatenatePath, JoinsWithOneSeparator) {
-  struct Case {
-    const char* first;
-    const char* second;
-    const char* separator;
-    const char* joined;
-  };
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
       {"C:\\dir",     "file",   "\\", "C:\\dir\\file"},
       {"C:\\dir\\",   "file",   "\\", "C:\\dir\\file"},
       {"C:\\dir",     "\\file", "\\", "C:\\dir\\file"},
@@ -155,9 +121,9 @@ TEST(KaPathConcatenatePath, JoinsWithOneSeparator) {
       {"a/",          "b",      "\\", "a/\\b"},
   };
   // clang-format on
-  for (const Case& c : cases)
-    EXPECT_STREQ(CKaPath::ConcatenatePath(c.first, c.second, c.separator), c.joined)
-        << c.first << " + " << c.second;
+  for (const auto& [first, second, separator, joined] : cases)
+    EXPECT_STREQ(CKaPath::ConcatenatePath(first, second, separator), joined)
+        << first << " + " << second;
 }
 
 TEST(KaPathFileExists, TellsReadableEntriesFromMissingOnes) {
@@ -167,6 +133,7 @@ TEST(KaPathFileExists, TellsReadableEntriesFromMissingOnes) {
   EXPECT_TRUE(CKaPath::FileExists(tree.Path("here.txt").c_str()));
   EXPECT_TRUE(CKaPath::FileExists(tree.Path("sub").c_str()));
   EXPECT_FALSE(CKaPath::FileExists(tree.Path("gone.txt").c_str()));
+  EXPECT_FALSE(CKaPath::FileExists(tree.Path("gone\\here.txt").c_str()));
   EXPECT_FALSE(CKaPath::FileExists(""));
 }
 

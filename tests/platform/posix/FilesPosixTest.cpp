@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/TempTree.h"
@@ -39,14 +40,16 @@ Paths Below(const TempTree& tree, Paths names) {
   return names;
 }
 
-TEST(FindFilesRecursivePosix, StopsAtLinksBackIntoTheTree) {
+TEST(FindFilesRecursivePosix, StopsAtLinksBackIntoTheTreeAndListsDanglingOnesAsFiles) {
   TempTree tree;
   tree.File("a/x.txt");
   fs::create_directory_symlink(tree.Root(), tree.Root() / "a" / "up");  // to the start
   fs::create_directory_symlink(".", tree.Root() / "a" / "self");        // to itself
   fs::create_directory_symlink("..", tree.Root() / "a" / "parent");     // relative, up
+  fs::create_symlink(tree.Root() / "nowhere", tree.Root() / "dangling");
   EXPECT_EQ(Walk(tree.Text(), "*"),
-            Below(tree, {"a", "a\\x.txt", "a\\up", "a\\self", "a\\parent"}));
+            Below(tree, {"a", "a\\x.txt", "a\\up", "a\\self", "a\\parent", "dangling"}));
+  EXPECT_EQ(Walk(tree.Text(), "*", true, false), Below(tree, {"a\\x.txt", "dangling"}));
 }
 
 TEST(FindFilesRecursivePosix, FollowsALinkOutOfTheTreeOncePerFolder) {
@@ -58,23 +61,13 @@ TEST(FindFilesRecursivePosix, FollowsALinkOutOfTheTreeOncePerFolder) {
   fs::create_directory_symlink(outside.Root(), tree.Root() / "one");
   fs::create_directory_symlink(outside.Root(), tree.Root() / "two");
   const Paths paths = Walk(tree.Text(), "*.txt");
-  const auto count = [&](const std::string& suffix) {
-    return std::count_if(paths.begin(), paths.end(), [&](const std::string& path) {
-      return path.size() >= suffix.size() &&
-             path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0;
-    });
-  };
   // Both links are listed; the folder behind them is walked once, under whichever came first.
-  EXPECT_EQ(count("\\one"), 1);
-  EXPECT_EQ(count("\\two"), 1);
-  EXPECT_EQ(count("\\f.txt"), 1);
-  EXPECT_EQ(count("\\deeper\\g.txt"), 1);
-}
-
-TEST(FindFilesRecursivePosix, ListsDanglingLinksAsFiles) {
-  TempTree tree;
-  fs::create_symlink(tree.Root() / "nowhere", tree.Root() / "dangling");
-  EXPECT_EQ(Walk(tree.Text(), "*"), Below(tree, {"dangling"}));
+  for (const std::string suffix : {"\\one", "\\two", "\\f.txt", "\\deeper\\g.txt"}) {
+    const auto ends = [&](const std::string& path) {
+      return path.size() >= suffix.size() && path.substr(path.size() - suffix.size()) == suffix;
+    };
+    EXPECT_EQ(std::count_if(paths.begin(), paths.end(), ends), 1) << suffix;
+  }
 }
 
 // What the walk and the search make of a folder this process may not read.
@@ -138,16 +131,10 @@ TEST(FindFirstFileAPosix, DescribesLinksHiddenNamesAndTimes) {
   tree.File(".hidden");
   fs::create_symlink(tree.Root() / "target.txt", tree.Root() / "link.txt");
   fs::create_directory_symlink(tree.Root(), tree.Root() / "dirlink");
-  struct Case {
-    const char* name;
-    DWORD set;
-    DWORD clear;
-    DWORD size;
-    DWORD reserved0;
-  };
   const DWORD kLink = FILE_ATTRIBUTE_REPARSE_POINT;
+  // The name, attributes set and clear, the size, the reparse tag.
   // clang-format off
-  const Case cases[] = {
+  const std::tuple<const char*, DWORD, DWORD, DWORD, DWORD> cases[] = {
       {"target.txt", 0,                                kLink | FILE_ATTRIBUTE_HIDDEN, 4, 0},
       {"link.txt",   kLink,                            FILE_ATTRIBUTE_DIRECTORY,      4,
        static_cast<DWORD>(IO_REPARSE_TAG_SYMLINK)},
@@ -156,14 +143,14 @@ TEST(FindFirstFileAPosix, DescribesLinksHiddenNamesAndTimes) {
       {".hidden",    FILE_ATTRIBUTE_HIDDEN,            kLink,                         0, 0},
   };
   // clang-format on
-  for (const Case& c : cases) {
+  for (const auto& [name, set, clear, size, tag] : cases) {
     WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(tree.Path(c.name).c_str(), &data);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE) << c.name;
-    EXPECT_EQ(data.dwFileAttributes & c.set, c.set) << c.name;
-    EXPECT_EQ(data.dwFileAttributes & c.clear, 0u) << c.name;
-    EXPECT_EQ(data.nFileSizeLow, c.size) << c.name;
-    EXPECT_EQ(data.dwReserved0, c.reserved0) << c.name;
+    HANDLE search = FindFirstFileA(tree.Path(name).c_str(), &data);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << name;
+    EXPECT_EQ(data.dwFileAttributes & set, set) << name;
+    EXPECT_EQ(data.dwFileAttributes & clear, 0u) << name;
+    EXPECT_EQ(data.nFileSizeLow, size) << name;
+    EXPECT_EQ(data.dwReserved0, tag) << name;
     FindClose(search);
   }
 
