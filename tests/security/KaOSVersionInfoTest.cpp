@@ -13,15 +13,13 @@ using plinth::test::InstallOSVersion;
 
 class OSVersion : public ::testing::Test {
  protected:
-  void SetUp() override { saved_ = CKaOSVersionInfo::GetCurrentOsVersionInfo(); }
-  void TearDown() override { InstallOSVersion(saved_); }
-
   static OSVERSIONINFOA Record(DWORD platform, DWORD major, DWORD minor, DWORD build = 0,
                                const char* csd = "") {
     return plinth::test::OSVersionRecord(platform, major, minor, build, csd);
   }
 
-  OSVERSIONINFOA saved_;
+  // Puts the real record back after each test.
+  plinth::test::ScopedOSVersion restore_{CKaOSVersionInfo::GetCurrentOsVersionInfo()};
 };
 
 TEST_F(OSVersion, ReadAtLoadWithTheRecordSize) {
