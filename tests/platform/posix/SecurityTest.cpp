@@ -286,21 +286,24 @@ constexpr DWORD kOwnerExtra = READ_CONTROL | WRITE_DAC | FILE_WRITE_ATTRIBUTES;
 
 TEST_F(FileSecurity, ModeBitsBecomeAllowEntries) {
   struct Case {
+    bool folder;
     mode_t mode;
     DWORD owner, group, everyone;  // 0: no entry
   };
   const DWORD r = FILE_GENERIC_READ, w = FILE_GENERIC_WRITE, x = FILE_GENERIC_EXECUTE;
   // clang-format off
   const Case cases[] = {
-      {0640, r | w | kOwnerExtra,     r,     0},
-      {0755, r | w | x | kOwnerExtra, r | x, r | x},
-      {0000, kOwnerExtra,             0,     0},
-      {0007, kOwnerExtra,             0,     r | w | x},
+      {false, 0640, r | w | kOwnerExtra,     r,     0},
+      {false, 0755, r | w | x | kOwnerExtra, r | x, r | x},
+      {false, 0000, kOwnerExtra,             0,     0},
+      {false, 0007, kOwnerExtra,             0,     r | w | x},
+      {true,  0700, r | w | x | FILE_DELETE_CHILD | kOwnerExtra, 0, 0},  // folders only
   };
   // clang-format on
   for (const Case& c : cases) {
-    ASSERT_EQ(chmod(file_.c_str(), c.mode), 0);
-    const auto entries = Read(file_);
+    const std::string path = c.folder ? folder_.string() : file_;
+    ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+    const auto entries = Read(path);
     EXPECT_EQ(ownerName_, getpwuid(getuid())->pw_name);
     EXPECT_EQ(groupName_, getgrgid(getgid())->gr_name);
     auto mask = [&](const std::string& key) {
@@ -312,13 +315,6 @@ TEST_F(FileSecurity, ModeBitsBecomeAllowEntries) {
     EXPECT_EQ(mask("everyone"), c.everyone) << std::oct << c.mode;
     EXPECT_EQ(entries.size(), size_t{1} + (c.group != 0) + (c.everyone != 0));
   }
-}
-
-TEST_F(FileSecurity, DirectoriesMayDeleteChildren) {
-  ASSERT_EQ(chmod(folder_.c_str(), 0700), 0);
-  const auto entries = Read(folder_.string());
-  EXPECT_EQ(entries.at(User(getuid())), FILE_GENERIC_READ | FILE_GENERIC_WRITE |
-                                            FILE_GENERIC_EXECUTE | FILE_DELETE_CHILD | kOwnerExtra);
 }
 
 TEST_F(FileSecurity, NamedAclEntriesAreLimitedByTheMask) {
