@@ -35,33 +35,16 @@ security)
   if check_status "file 640" 0 security file; then
     has "owner" "owner: $user (Unix User)  S-1-UnknownAuthority!-1-$(id -u)  SidTypeUser" out
     has "group" "group: $group (Unix Group)  S-1-UnknownAuthority!-2-$(id -g)  SidTypeGroup" out
-    if [[ $user != "$group" ]]; then
-      has "owner rights" "$(access_line "$user" "Unix User" 0x0016019F \
-        'FILE_GENERIC_READ|FILE_GENERIC_WRITE|WRITE_DAC')" out
+    has "owner rights" "$(access_line "$user" "Unix User" 0x0016019F \
+      'FILE_GENERIC_READ|FILE_GENERIC_WRITE|WRITE_DAC')" out
+    # With one name for both, the group's entry folds into the owner's record.
+    [[ $user == "$group" ]] ||
       has "group rights" "$(access_line "$group" "Unix Group" 0x00120089 FILE_GENERIC_READ)" out
-    else
-      # One name for both: the two entries fold into one record, the owner's SID first.
-      has "folded rights" "$(access_line "$user" "Unix User" 0x0016019F \
-        'FILE_GENERIC_READ|FILE_GENERIC_WRITE|WRITE_DAC')" out
-    fi
-    expect_no_everyone=$(grep -c '^  Everyone' out)
-    [[ $expect_no_everyone == 0 ]] && passed=$((passed + 1)) || fail "640 gives Everyone nothing"
   fi
+  # The mode-bit mapping itself is tested in C++; here only an entry without a domain.
   chmod 755 file
   if check_status "file 755" 0 security file; then
     has "everyone" "  Everyone  0x001200A9  FILE_GENERIC_READ|FILE_GENERIC_EXECUTE" out
-  fi
-  mkdir folder
-  chmod 700 folder
-  if check_status "folder" 0 security folder; then
-    grep -q "FILE_DELETE_CHILD" out && passed=$((passed + 1)) || fail "folder owner may delete children"
-  fi
-  if command -v setfacl >/dev/null && setfacl -m u:65534:r-x file 2>/dev/null; then
-    nobody=$(getent passwd 65534 | cut -d: -f1)
-    if check_status "named ACL entry" 0 security file; then
-      grep -q "^  $nobody (Unix User)  0x001200A9  " out && passed=$((passed + 1)) ||
-        fail "named ACL entry: $(cat out)"
-    fi
   fi
   ;;
 

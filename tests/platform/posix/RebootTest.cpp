@@ -1,9 +1,6 @@
-// CKaShell::RebootSystem: which route each release and request takes, seen only through a
-// recording power handler (the real one is never reached).
+// Shutdown requests, seen only through a recording power handler (the real one is never
+// reached): what the calls pass on, and which route CKaShell::RebootSystem takes.
 #include <stdlib.h>
-#include <sys/capability.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <plinth/KaShell.h>
@@ -12,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "PrivilegeChild.h"
 #include "support/OSVersionRecord.h"
 
 namespace {
@@ -19,27 +17,26 @@ namespace {
 using plinth::test::OSVersionRecord;
 using plinth::test::ScopedOSVersion;
 
-struct Request {
-  DWORD source;
-  UINT flags;
-  DWORD reason;
-  DWORD timeout;
-  BOOL force, reboot;
-  bool machineNull, messageNull;
-};
+// Only null text pointers are looked at afterwards; the messages are kept as copies.
+std::vector<PLINTH_POWER_REQUEST> g_requests;
+std::vector<std::string> g_messages;
+BOOL g_answer = TRUE;
 
-std::vector<Request> g_requests;
-
-BOOL Record(const PLINTH_POWER_REQUEST* r, void*) {
-  g_requests.push_back({r->source, r->flags, r->reason, r->timeoutSeconds, r->forceAppsClosed,
-                        r->rebootAfterShutdown, r->machineName == nullptr, r->message == nullptr});
-  return TRUE;
+// The context, if any, counts the calls.
+BOOL Record(const PLINTH_POWER_REQUEST* r, void* context) {
+  g_requests.push_back(*r);
+  g_messages.push_back(r->message ? r->message : "(null)");
+  if (context) ++*static_cast<int*>(context);
+  if (!g_answer) SetLastError(ERROR_PRIVILEGE_NOT_HELD);
+  return g_answer;
 }
 
 class RebootSystem : public ::testing::Test {
  protected:
   void SetUp() override {
     g_requests.clear();
+    g_messages.clear();
+    g_answer = TRUE;
     previous_ = PlinthSetPowerHandler(&Record, nullptr);
   }
   void TearDown() override {
@@ -48,6 +45,47 @@ class RebootSystem : public ::testing::Test {
   }
   PLINTH_POWER_HANDLER previous_ = nullptr;
 };
+
+using PowerHandler = RebootSystem;
+
+TEST_F(PowerHandler, RequestsReachTheInstalledHandlerUnchanged) {
+  EXPECT_TRUE(ExitWindowsEx(EWX_POWEROFF | EWX_FORCE, 0x40001));
+  char message[] = "going down";
+  char machine[] = "";
+  EXPECT_TRUE(InitiateSystemShutdownExA(machine, message, 30, FALSE, TRUE, 7));
+  char self[] = "localhost";
+  EXPECT_TRUE(InitiateSystemShutdownExA(self, nullptr, 0, TRUE, TRUE, 0));
+  char remote[] = "\\\\no-such-machine.invalid";  // refused before the handler
+  SetLastError(0);
+  EXPECT_FALSE(InitiateSystemShutdownExA(remote, nullptr, 0, TRUE, TRUE, 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_NETPATH));
+  g_answer = FALSE;
+  SetLastError(0);
+  EXPECT_FALSE(ExitWindowsEx(EWX_LOGOFF, 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD));
+
+  ASSERT_EQ(g_requests.size(), 4u);
+  const PLINTH_POWER_REQUEST& first = g_requests[0];
+  EXPECT_EQ(first.source, static_cast<DWORD>(PLINTH_POWER_EXIT_WINDOWS));
+  EXPECT_EQ(first.flags, static_cast<UINT>(EWX_POWEROFF | EWX_FORCE));
+  EXPECT_EQ(first.reason, 0x40001u);
+  const PLINTH_POWER_REQUEST& second = g_requests[1];
+  EXPECT_EQ(second.source, static_cast<DWORD>(PLINTH_POWER_INITIATE_SHUTDOWN));
+  EXPECT_EQ(second.timeoutSeconds, 30u);
+  EXPECT_FALSE(second.forceAppsClosed);
+  EXPECT_TRUE(second.rebootAfterShutdown);
+  EXPECT_EQ(second.reason, 7u);
+  EXPECT_EQ(g_messages[1], "going down");
+  EXPECT_EQ(g_requests[3].flags, static_cast<UINT>(EWX_LOGOFF));
+}
+
+TEST_F(PowerHandler, InstallingReturnsTheReplacedHandler) {
+  int calls = 0;
+  EXPECT_EQ(PlinthSetPowerHandler(&Record, &calls), &Record);
+  ExitWindowsEx(EWX_REBOOT, 0);
+  EXPECT_EQ(calls, 1);               // the new context reached the handler
+  EXPECT_EQ(g_requests.size(), 1u);  // and only the new pair was called
+}
 
 constexpr DWORD kExit = PLINTH_POWER_EXIT_WINDOWS;
 constexpr DWORD kInitiate = PLINTH_POWER_INITIATE_SHUTDOWN;
@@ -78,17 +116,17 @@ TEST_F(RebootSystem, RoutesByReleaseAndRequest) {
     g_requests.clear();
     CKaShell::RebootSystem(c.flags);
     ASSERT_EQ(g_requests.size(), 1u) << c.major << "." << c.minor << " " << c.flags;
-    const Request& r = g_requests[0];
+    const PLINTH_POWER_REQUEST& r = g_requests[0];
     EXPECT_EQ(r.source, c.source) << c.major << "." << c.minor << " " << c.flags;
     if (r.source == kExit) {
       EXPECT_EQ(r.flags, c.flags);  // unchanged
       EXPECT_EQ(r.reason, 0u);
     } else {
-      EXPECT_TRUE(r.machineNull);
-      EXPECT_TRUE(r.messageNull);
-      EXPECT_EQ(r.timeout, 0u);
-      EXPECT_TRUE(r.force);
-      EXPECT_TRUE(r.reboot);
+      EXPECT_EQ(r.machineName, nullptr);
+      EXPECT_EQ(r.message, nullptr);
+      EXPECT_EQ(r.timeoutSeconds, 0u);
+      EXPECT_TRUE(r.forceAppsClosed);
+      EXPECT_TRUE(r.rebootAfterShutdown);
       EXPECT_EQ(r.reason, 0x40001u);
     }
   }
@@ -106,38 +144,20 @@ TEST_F(RebootSystem, WithoutTheShutdownEntryXPFallsBackToExitWindowsEx) {
   }
 }
 
-// Whether CAP_SYS_BOOT is effective after RebootSystem(EWX_LOGOFF) on the given platform, in a
-// child that holds the capability switched off beforehand.
-int ShutdownEnabledAfterReboot(DWORD platform) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    cap_t caps = cap_get_proc();
-    cap_value_t boot = CAP_SYS_BOOT;
-    cap_set_flag(caps, CAP_EFFECTIVE, 1, &boot, CAP_CLEAR);
-    if (cap_set_proc(caps) != 0) _exit(3);
-    {
-      ScopedOSVersion version(OSVersionRecord(platform, 5, 0));
-      CKaShell::RebootSystem(EWX_LOGOFF);
-    }
-    cap_flag_value_t value = CAP_CLEAR;
-    cap_free(caps);
-    caps = cap_get_proc();
-    cap_get_flag(caps, CAP_SYS_BOOT, CAP_EFFECTIVE, &value);
-    _exit(value == CAP_SET ? 1 : 0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(RebootSystem, OnlyTheNTFamilyTouchesThePrivilege) {
-  cap_t caps = cap_get_proc();
-  cap_flag_value_t held = CAP_CLEAR;
-  cap_get_flag(caps, CAP_SYS_BOOT, CAP_PERMITTED, &held);
-  cap_free(caps);
-  if (held != CAP_SET) GTEST_SKIP() << "this process lacks CAP_SYS_BOOT";
-  EXPECT_EQ(ShutdownEnabledAfterReboot(VER_PLATFORM_WIN32_NT), 1);
-  EXPECT_EQ(ShutdownEnabledAfterReboot(VER_PLATFORM_WIN32_WINDOWS), 0);
+  using namespace plinth::test;
+  if (!InSet(CAP_SYS_BOOT, CAP_PERMITTED)) GTEST_SKIP() << "this process lacks CAP_SYS_BOOT";
+  for (DWORD platform : {DWORD{VER_PLATFORM_WIN32_NT}, DWORD{VER_PLATFORM_WIN32_WINDOWS}}) {
+    const std::string failures = InChild([platform](std::vector<std::string>& failures) {
+      CHECK_IN_CHILD(SetCapability(CAP_SYS_BOOT, true, false));
+      {
+        ScopedOSVersion version(OSVersionRecord(platform, 5, 0));
+        CKaShell::RebootSystem(EWX_LOGOFF);
+      }
+      CHECK_IN_CHILD(Effective(CAP_SYS_BOOT) == (platform == VER_PLATFORM_WIN32_NT));
+    });
+    EXPECT_EQ(failures, "") << platform;
+  }
 }
 
 TEST(Modules, BuiltInSystemLibrariesAndTheirEntries) {
