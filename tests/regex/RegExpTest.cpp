@@ -31,11 +31,8 @@ std::string Span(const CRegExp& re, const char* text, int g) {
 }
 
 TEST(RegCompTest, ProgramBytes) {
-  struct Case {
-    const char* pattern;
-    const char* bytes;
-  };
   // clang-format off
+  struct Case { const char* pattern; const char* bytes; };
   const Case cases[] = {
     {"",      "06 06 00 09 03 00 00 00 00"},
     {"ab|c",  "06 09 00 08 0E 00 61 62 00 06 08 00 08 05 00 63 00 00 00 00"},
@@ -53,11 +50,8 @@ TEST(RegCompTest, NoCaseCompilesTheLowerCasedPattern) {
 }
 
 TEST(RegCompTest, Acceptance) {
-  struct Case {
-    const char* pattern;
-    bool compiles;
-  };
   // clang-format off
+  struct Case { const char* pattern; bool compiles; };
   const Case cases[] = {
     {"",               true},  {"a|",            true},  {"|",             true},
     {"[]]",            true},  {"[-a]",          true},  {"[a-]",          true},
@@ -84,20 +78,12 @@ TEST(RegCompTest, Acceptance) {
 }
 
 TEST(RegCompTest, ShortCuts) {
-  struct Case {
-    const char* pattern;
-    char startChar;
-    bool anchored;
-    const char* must;
-  };
   // clang-format off
+  struct Case { const char* pattern; char startChar; bool anchored; const char* must; };
   const Case cases[] = {
-    {"x+y",        0,   false, "y"},
-    {"a?bc",       0,   false, "(none)"},
-    {"abc",        'a', false, "(none)"},
-    {"^ab",        0,   true,  "(none)"},
-    {"a|b",        0,   false, "(none)"},
-    {"[a-z]+ing",  0,   false, "ing"},
+    {"x+y",  0,   false, "y"},       {"a?bc",      0, false, "(none)"},
+    {"abc",  'a', false, "(none)"},  {"^ab",       0, true,  "(none)"},
+    {"a|b",  0,   false, "(none)"},  {"[a-z]+ing", 0, false, "ing"},
     {"x*ab(cde)fg", 0,  false, "fg"},     // later literal wins a tie; group contents do not count
     {"x*abc(d)fg", 0,   false, "abc"},
   };
@@ -160,13 +146,12 @@ TEST(RegCompTest, CopiesOwnTheirProgramAndFoundText) {
   EXPECT_EQ(copy.RegFind("abcd"), 0);
 }
 
-struct FindCase {
-  const char* pattern;
-  const char* text;
-  int offset;
-  const char* found;   // null when there is no match
-  const char* groups;  // "g1 g2 ..." as start..end offsets, checked when not null
-};
+// clang-format off
+// found is null when there is no match; groups, "g1 g2 ..." as start..end offsets, is checked
+// when not null.
+struct FindCase { const char* pattern; const char* text; int offset; const char* found;
+  const char* groups; };
+// clang-format on
 
 void CheckFind(const FindCase& c) {
   CRegExp re;
@@ -192,59 +177,33 @@ void CheckFind(const FindCase& c) {
 TEST(RegFindTest, LeftmostFirstAlternativeGreedy) {
   // clang-format off
   const FindCase cases[] = {
-    {"c",                  "abc",     2,  "c",      nullptr},
-    {"bc",                 "abc",     1,  "bc",     nullptr},
-    {"",                   "abc",     0,  "",       nullptr},
-    {"$",                  "abc",     3,  "",       nullptr},
-    {"^b",                 "abc",     -1, nullptr,  nullptr},
-    {"^a",                 "abc",     0,  "a",      nullptr},
-    {"a*",                 "baaa",    0,  "",       nullptr},
-    {"a+",                 "baaa",    1,  "aaa",    nullptr},
-    {"a|b",                "cba",     1,  "b",      nullptr},
-    {"abc",                "",        -1, nullptr,  nullptr},
-    {"x*y",                "xxx",     -1, nullptr,  nullptr},
-    {"ab*",                "abbbc",   0,  "abbb",   nullptr},
-    {"abc+",               "ababcc",  2,  "abcc",   nullptr},
-    {"a*ab",               "aaab",    0,  "aaab",   nullptr},   // the run gives bytes back
-    {"[a-c]+d",            "xxabcd",  2,  "abcd",   nullptr},
-    {"[^a-c]+",            "abxyc",   2,  "xy",     nullptr},
-    {"a.c",                "xabc",    1,  "abc",    nullptr},
-    {".*",                 "ab",      0,  "ab",     nullptr},
-    {"\\.",                "a.b",     1,  ".",      nullptr},
-    {"\\\\",               "a\\b",    1,  "\\",     nullptr},
-    {"\\n",                "x\nn",    2,  "n",      nullptr},
-    {"[]]",                "x]",      1,  "]",      nullptr},
-    {"[-a]+",              "b-a",     1,  "-a",     nullptr},
-    {"[a-]+",              "b-a",     1,  "-a",     nullptr},
-    {"[^]a]",              "]ab",     2,  "b",      nullptr},
-    {"a^b",                "a^b ab",  -1, nullptr,  nullptr},
-    {"a$b",                "ab",      -1, nullptr,  nullptr},
-    {"a?bc",               "xbc",     1,  "bc",     nullptr},
-    {"{2}",                "a{2}",    1,  "{2}",    nullptr},
-    {"(a|ab)c",            "abc",     0,  "abc",    "0..2"},
-    {"(a|ab)(c|bcd)(d*)",  "abcd",    0,  "abcd",   "0..1 1..4 4..4"},
-    {"(ab)+",              "ababab",  0,  "ababab", "4..6"},
-    {"(a|b)*",             "abba",    0,  "abba",   "3..4"},
-    {"((a)|b)*",           "ab",      0,  "ab",     "1..2 0..1"},
-    {"(a)|(b)",            "b",       0,  "b",      "-..- 0..1"},
-    {"(x)?y",              "y",       0,  "y",      "-..-"},
-    {"(a*)b",              "b",       0,  "b",      "0..0"},
-    {"(((((((((a)))))))))",   "a",    0,  "a",      "0..1 0..1 0..1 0..1 0..1 0..1 0..1 0..1 0..1"},
-  };
-  // clang-format on
-  for (const FindCase& c : cases) CheckFind(c);
-}
-
-TEST(RegFindTest, HighBytes) {
-  // A range from a high byte down to a low one holds the bytes from its first end up to 0xFF:
-  // the NUL it runs through ends the set text.
-  // clang-format off
-  const FindCase cases[] = {
-    {"[x\xF0-\x05]", "\x03\xF5",   1,  "\xF5",  nullptr},
-    {"[x\xF0-\x05]", "\x03x",      1,  "x",     nullptr},
+    {"c",       "abc",    2,  "c",     nullptr},  {"bc",      "abc",    1,  "bc",    nullptr},
+    {"",        "abc",    0,  "",      nullptr},  {"$",       "abc",    3,  "",      nullptr},
+    {"^b",      "abc",    -1, nullptr, nullptr},  {"^a",      "abc",    0,  "a",     nullptr},
+    {"a*",      "baaa",   0,  "",      nullptr},  {"a+",      "baaa",   1,  "aaa",   nullptr},
+    {"a|b",     "cba",    1,  "b",     nullptr},  {"abc",     "",       -1, nullptr, nullptr},
+    {"x*y",     "xxx",    -1, nullptr, nullptr},  {"ab*",     "abbbc",  0,  "abbb",  nullptr},
+    {"abc+",    "ababcc", 2,  "abcc",  nullptr},  {"a*ab",    "aaab",   0,  "aaab",  nullptr},
+    {"[a-c]+d", "xxabcd", 2,  "abcd",  nullptr},  {"[^a-c]+", "abxyc",  2,  "xy",    nullptr},
+    {"a.c",     "xabc",   1,  "abc",   nullptr},  {".*",      "ab",     0,  "ab",    nullptr},
+    {"\\.",     "a.b",    1,  ".",     nullptr},  {"\\\\",    "a\\b",   1,  "\\",    nullptr},
+    {"\\n",     "x\nn",    2,  "n",     nullptr},  {"[]]",     "x]",     1,  "]",     nullptr},
+    {"[-a]+",   "b-a",    1,  "-a",    nullptr},  {"[a-]+",   "b-a",    1,  "-a",    nullptr},
+    {"[^]a]",   "]ab",    2,  "b",     nullptr},  {"a^b",     "a^b ab", -1, nullptr, nullptr},
+    {"a$b",     "ab",     -1, nullptr, nullptr},  {"a?bc",    "xbc",    1,  "bc",    nullptr},
+    {"{2}",     "a{2}",   1,  "{2}",   nullptr},
+    // A range from a high byte down to a low one holds the bytes from its first end up to 0xFF:
+    // the NUL it runs through ends the set text.
+    {"[x\xF0-\x05]", "\x03\xF5", 1, "\xF5", nullptr}, {"[x\xF0-\x05]", "\x03x", 1, "x", nullptr},
     {"[x\xF0-\x05]", "\x03\x05\xEF", -1, nullptr, nullptr},
-    {"\xE9t\xE9",    "\xE9t\xE9",  0,  "\xE9t\xE9", nullptr},
-    {"[\x80-\xFF]+", "ab\x80\xFFz", 2,  "\x80\xFF", nullptr},
+    {"\xE9t\xE9", "\xE9t\xE9", 0, "\xE9t\xE9", nullptr},
+    {"[\x80-\xFF]+", "ab\x80\xFFz", 2, "\x80\xFF", nullptr},
+    {"(a|ab)c",  "abc",    0, "abc",    "0..2"},       {"(ab)+", "ababab", 0, "ababab", "4..6"},
+    {"(a|b)*",   "abba",   0, "abba",   "3..4"},       {"(x)?y", "y",      0, "y",      "-..-"},
+    {"((a)|b)*", "ab",     0, "ab",     "1..2 0..1"},  {"(a*)b", "b",      0, "b",      "0..0"},
+    {"(a)|(b)",  "b",      0, "b",      "-..- 0..1"},
+    {"(a|ab)(c|bcd)(d*)",  "abcd",    0,  "abcd",   "0..1 1..4 4..4"},
+    {"(((((((((a)))))))))",   "a",    0,  "a",      "0..1 0..1 0..1 0..1 0..1 0..1 0..1 0..1 0..1"},
   };
   // clang-format on
   for (const FindCase& c : cases) CheckFind(c);
@@ -252,13 +211,9 @@ TEST(RegFindTest, HighBytes) {
 
 // Under a double-byte code page a high byte is never found by the one-byte lookups.
 TEST(RegFindTest, DoubleByteCodePage) {
-  struct Case {
-    const char* pattern;
-    const char* text;
-    int singleByte;  // the offset under a single-byte code page
-    int doubleByte;  // and under code page 932
-  };
   // clang-format off
+  // The offsets under a single-byte code page and under code page 932.
+  struct Case { const char* pattern; const char* text; int singleByte; int doubleByte; };
   const Case cases[] = {
     {"[\x82]",      "a\x82",         1,  -1},  // a high byte is never a member
     {"[^a]",        "a\x82",         1,  1},   // so a negated set takes it
@@ -294,6 +249,10 @@ TEST(RegFindTest, NoCase) {
   EXPECT_EQ(re.RegFindNoCase(nullptr), 0);
   ASSERT_TRUE(re.RegComp("A"));
   EXPECT_EQ(re.RegFindNoCase("A"), -1);  // only the text is lower-cased
+  ASSERT_TRUE(re.RegCompNoCase("x(W+)"));
+  ASSERT_EQ(re.RegFindNoCase("aXWWy"), 1);
+  const std::unique_ptr<char[]> groups(re.GetReplaceString("\\1&"));
+  EXPECT_STREQ(groups.get(), "wwxww");  // groups point into the lower-cased copy
 }
 
 TEST(RegFindTest, StateAfterSearches) {
@@ -314,6 +273,7 @@ TEST(RegFindTest, StateAfterSearches) {
   EXPECT_EQ(I::MatchStart(re, 1), text + 1);
   EXPECT_EQ(re.RegFind("zcz"), -1);  // positions tried: every pointer cleared
   EXPECT_EQ(re.GetFindLen(), 0);
+  EXPECT_EQ(re.GetReplaceString("&"), nullptr);
   for (int g = 0; g < 10; ++g) {
     EXPECT_EQ(I::MatchStart(re, g), nullptr);
     EXPECT_EQ(I::MatchEnd(re, g), nullptr);
@@ -323,6 +283,7 @@ TEST(RegFindTest, StateAfterSearches) {
   EXPECT_EQ(re.GetFindLen(), 2);
   const std::unique_ptr<char[]> again(re.GetReplaceString("&"));
   EXPECT_STREQ(again.get(), "bc");
+  EXPECT_EQ(re.GetReplaceString(nullptr), nullptr);
 }
 
 TEST(RegFindTest, LongSubjectsNeedNoDeepStack) {
@@ -345,16 +306,10 @@ TEST(RegFindTest, LongSubjectsNeedNoDeepStack) {
 }
 
 TEST(RegFindTest, NestedChoicesStayPolynomial) {
+  // Wrapped in a group, there is no required literal to rule the subject out early.
   const std::string as(10000, 'a');
-  // clang-format off
-  const FindCase cases[] = {
-    {"(a|aa)*c",   as.c_str(), -1, nullptr, nullptr},   // no 'c' at all
-    {"(a|a)*b",    as.c_str(), -1, nullptr, nullptr},
-    {"((a|aa)*c)", as.c_str(), -1, nullptr, nullptr},   // no required literal to look for
-    {"((a|a)*b)",  as.c_str(), -1, nullptr, nullptr},
-  };
-  // clang-format on
-  for (const FindCase& c : cases) CheckFind(c);
+  for (const char* pattern : {"(a|aa)*c", "(a|a)*b", "((a|aa)*c)", "((a|a)*b)"})
+    CheckFind({pattern, as.c_str(), -1, nullptr, nullptr});
 
   // Remembered failures must not disturb the groups of the match found afterwards.
   const std::string text = std::string(60, 'a') + "e";
@@ -368,13 +323,9 @@ TEST(RegFindTest, NestedChoicesStayPolynomial) {
 }
 
 TEST(ReplaceTest, Templates) {
-  struct Case {
-    const char* pattern;
-    const char* text;
-    const char* replaceExp;
-    const char* expected;
-  };
   // clang-format off
+  struct Case { const char* pattern; const char* text; const char* replaceExp;
+    const char* expected; };
   const Case cases[] = {
     {"([a-z]+)=([a-z]+)", "set key=value now", "\\2 at \\1 (&) \\& \\\\ \\x",
                                                 "value at key (key=value) & \\ \\x"},
@@ -397,52 +348,22 @@ TEST(ReplaceTest, Templates) {
   }
 }
 
-TEST(ReplaceTest, NullResults) {
-  CRegExp re;
-  EXPECT_EQ(re.GetReplaceString("&"), nullptr);
-  ASSERT_TRUE(re.RegComp("b"));
-  ASSERT_EQ(re.RegFind("abc"), 1);
-  EXPECT_EQ(re.GetReplaceString(nullptr), nullptr);
-  EXPECT_EQ(re.RegFind("xyz"), -1);
-  EXPECT_EQ(re.GetReplaceString("&"), nullptr);
-}
-
-TEST(ReplaceTest, NoCaseGroupsAreLowerCased) {
-  CRegExp re;
-  ASSERT_TRUE(re.RegCompNoCase("x(W+)"));
-  ASSERT_EQ(re.RegFindNoCase("aXWWy"), 1);
-  const std::unique_ptr<char[]> result(re.GetReplaceString("\\1&"));
-  EXPECT_STREQ(result.get(), "wwxww");
-}
-
 TEST(RegSearchReplaceTest, Table) {
-  struct Case {
-    std::string text;
-    const char* pattern;
-    const char* replacement;
-    std::string expected;
-    int count;
-  };
   // clang-format off
+  struct Case { std::string text; const char* pattern; const char* replacement;
+    std::string expected; int count; };
   const Case cases[] = {
-    {"one two one", "one",                "1",      "1 two 1",    2},
-    {"aaa",         "a",                  "aa",     "aaaaaa",     3},
-    {"x=1, y=22",   "([a-z])=([0-9]+)",   "\\2=\\1", "1=x, 22=y", 2},
-    {"xa",          "a",                  "b",      "xb",         1},
-    {"aaa",         "^a",                 "b",      "bbb",        3},
-    {"abc",         "abc",                "ABC",    "abc",        0},
-    {"ab",          "b",                  "AB",     "ab",         0},
-    {"aab",         "b",                  "AAB",    "aab",        0},
-    {"abab",        "b",                  "x",      "axax",       2},
-    {"abc",         "a**",                "x",      "abc",        0},
-    {"abc",         "z",                  "x",      "abc",        0},
-    {"abc",         nullptr,              "x",      "abc",        0},
-    {"abc",         "b",                  nullptr,  "abc",        0},
-    {"abc",         "x*",                 "-",      "-a-b-c-",    4},
-    {"baaac",       "a*",                 "-",      "-b--c-",     4},
-    {"",            "",                   "x",      "x",          1},
-    {"",            "",                   "",       "",           0},
-    {std::string("a\0a", 3), "a",         "b",      std::string("b\0a", 3), 1},
+    {"one two one", "one",              "1",       "1 two 1",   2},
+    {"x=1, y=22",   "([a-z])=([0-9]+)", "\\2=\\1", "1=x, 22=y", 2},
+    {"aaa",   "a",     "aa",    "aaaaaa",  3},  {"xa",    "a",     "b",     "xb",      1},
+    {"aaa",   "^a",    "b",     "bbb",     3},  {"abc",   "abc",   "ABC",   "abc",     0},
+    {"ab",    "b",     "AB",    "ab",      0},  {"aab",   "b",     "AAB",   "aab",     0},
+    {"abab",  "b",     "x",     "axax",    2},  {"abc",   "a**",   "x",     "abc",     0},
+    {"abc",   "z",     "x",     "abc",     0},  {"abc",   nullptr, "x",     "abc",     0},
+    {"abc",   "b",     nullptr, "abc",     0},  {"abc",   "x*",    "-",     "-a-b-c-", 4},
+    {"baaac", "a*",    "-",     "-b--c-",  4},  {"",      "",      "x",     "x",       1},
+    {"",      "",      "",      "",        0},
+    {std::string("a\0a", 3), "a", "b", std::string("b\0a", 3), 1},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -470,10 +391,8 @@ TEST(RegSearchReplaceTest, AgreesWithReplacingInPlace) {
         for (int m = re.RegFind(expected); m >= 0;
              m = re.RegFind(static_cast<const char*>(expected) + resume)) {
           std::unique_ptr<char[]> r(re.GetReplaceString(replacement));
-          if (_mbsicmp(
-                  reinterpret_cast<const unsigned char*>(r.get()),
-                  reinterpret_cast<const unsigned char*>(static_cast<const char*>(expected))) == 0)
-            break;
+          const auto* whole = reinterpret_cast<const unsigned char*>(expected.GetString());
+          if (_mbsicmp(reinterpret_cast<const unsigned char*>(r.get()), whole) == 0) break;
           ++count;
           const int at = resume + m;
           expected.Replace(at, re.GetFindLen(), r.get());
