@@ -24,18 +24,12 @@ std::u16string Convert(UINT codePage, const std::string& bytes, DWORD flags = 0)
 }
 
 TEST(PosixAutomation, DoubleBytePagesToUnits) {
-  struct Case {
-    UINT codePage;
-    std::string bytes;
-    std::u16string expected;
-  };
   // clang-format off
+  struct Case { UINT codePage; std::string bytes; std::u16string expected; };
   const Case cases[] = {
       {932, "\x95\x5C\x61\xB1",  u"\u8868a\uff71"},   // a trail byte 0x5C is no backslash
       {932, "a\x81",             u"a\ufffd"},         // a lead byte cut off at the end
-      {936, "\xC4\xE3",          u"\u4f60"},
-      {949, "\xB0\xA1",          u"\uac00"},
-      {950, "\xA4\xA4",          u"\u4e2d"},
+      {936, "\xC4\xE3", u"\u4f60"},  {949, "\xB0\xA1", u"\uac00"},  {950, "\xA4\xA4", u"\u4e2d"},
       {932, std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
   };
   // clang-format on
