@@ -348,12 +348,10 @@ TEST(RegExpDifferentialTest, WholeMatchAgreesWithStdRegex) {
       const std::string subject = generator.Subject();
       std::smatch found;
       const bool peerFound = std::regex_search(subject, found, peer);
-      const int offset = re.RegFind(subject.c_str());
-      ASSERT_EQ(offset, peerFound ? static_cast<int>(found.position(0)) : -1)
-          << "pattern: " << pattern << " subject: " << subject;
+      const std::string where = "pattern: " + pattern + " subject: " + subject;
+      ASSERT_EQ(re.RegFind(subject.c_str()), peerFound ? found.position(0) : -1) << where;
       if (peerFound) {
-        ASSERT_EQ(re.GetFindLen(), static_cast<int>(found.length(0)))
-            << "pattern: " << pattern << " subject: " << subject;
+        ASSERT_EQ(re.GetFindLen(), found.length(0)) << where;
       }
       ++compared;
     }
