@@ -120,10 +120,8 @@ TEST(KaStringHex, PairsReadAsScanfReadsThem) {
       const bool same = read ? result == S_OK && bytes.GetSize() == 1 &&
                                    bytes[0] == static_cast<BYTE>(value & 0xFF)
                              : result == E_FAIL && bytes.GetSize() == 0;
-      if (!same) {
-        ++mismatches;
-        ADD_FAILURE() << "pair " << first << " " << second << ": sscanf " << read << " " << value;
-      }
+      EXPECT_TRUE(same) << "pair " << first << " " << second << ": sscanf " << read << " " << value;
+      mismatches += !same;
     }
   }
 }
