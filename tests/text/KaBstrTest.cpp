@@ -142,8 +142,7 @@ TEST(KaBstrBytes, Trimming) {
   struct Case { std::u16string text; bool null; std::u16string left; std::u16string right; };
   const Case cases[] = {
       {u"  a b  ", false, u"a b  ", u"  a b"}, {u"   ", false, u"", u""}, {u"a", false, u"a", u"a"},
-      {u"",        false, u"",      u""},
-      {u"",        true,  u"",      u""},         // null becomes allocated and empty
+      {u"",        false, u"",      u""},         {u"", true, u"", u""},  // null: allocated, empty
       {u"\ta\t",   false, u"\ta\t",  u"\ta\t"},    // a tab is not a space
       {u"\u0120a\u0120", false, u"a\u0120", u"\u0120a"},  // only the low byte counts
   };
