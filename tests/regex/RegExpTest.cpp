@@ -355,19 +355,15 @@ TEST(RegSearchReplaceTest, Table) {
 
 // The same results as replacing in place, match by match, the way the loop is described.
 TEST(RegSearchReplaceTest, AgreesWithReplacingInPlace) {
-  const char* patterns[] = {"a", "ab*", "(a|b)c", "^a", "[abc]+", "b$", "c(a)"};
-  const char* replacements[] = {"", "x", "\\1\\1", "&&", "AB"};
-  const char* texts[] = {"abcabc", "aabbcc", "cabab", "bbb", "a", "ca ca"};
-  for (const char* pattern : patterns) {
-    for (const char* replacement : replacements) {
-      for (const char* original : texts) {
+  for (const char* pattern : {"a", "ab*", "(a|b)c", "^a", "[abc]+", "b$", "c(a)"}) {
+    CRegExp re;
+    ASSERT_TRUE(re.RegComp(pattern));
+    for (const char* replacement : {"", "x", "\\1\\1", "&&", "AB"}) {
+      for (const char* original : {"abcabc", "aabbcc", "cabab", "bbb", "a", "ca ca"}) {
         CKaString expected(original);
         int count = 0;
-        CRegExp re;
-        ASSERT_TRUE(re.RegComp(pattern));
         int resume = 0;
-        for (int m = re.RegFind(expected); m >= 0;
-             m = re.RegFind(static_cast<const char*>(expected) + resume)) {
+        for (int m = re.RegFind(expected); m >= 0; m = re.RegFind(expected.GetString() + resume)) {
           std::unique_ptr<char[]> r(re.GetReplaceString(replacement));
           const auto* whole = reinterpret_cast<const unsigned char*>(expected.GetString());
           if (_mbsicmp(reinterpret_cast<const unsigned char*>(r.get()), whole) == 0) break;
@@ -375,7 +371,7 @@ TEST(RegSearchReplaceTest, AgreesWithReplacingInPlace) {
           const int at = resume + m;
           expected.Replace(at, re.GetFindLen(), r.get());
           resume = at + static_cast<int>(std::strlen(r.get()));
-          if (re.GetFindLen() == 0) {
+          if (re.GetFindLen() == 0) {  // an empty match steps over one byte, if one is left
             if (resume >= expected.GetLength()) break;
             ++resume;
           }

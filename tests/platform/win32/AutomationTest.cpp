@@ -48,14 +48,11 @@ TEST(AutomationStrings, Concatenation) {
   BSTR b = SysAllocString(O(u"bc"));
   // clang-format off
   struct Case { BSTR left, right; std::u16string expected; };
-  // clang-format on
   const Case cases[] = {
-      {a, b, std::u16string(u"a\0bc", 4)},
-      {b, a, std::u16string(u"bca\0", 4)},
-      {nullptr, b, u"bc"},
-      {a, nullptr, std::u16string(u"a\0", 2)},
-      {nullptr, nullptr, u""},
+      {a, b, std::u16string(u"a\0bc", 4)},      {b, a, std::u16string(u"bca\0", 4)},
+      {a, nullptr, std::u16string(u"a\0", 2)},  {nullptr, b, u"bc"},  {nullptr, nullptr, u""},
   };
+  // clang-format on
   for (const Case& c : cases) {
     BSTR out = nullptr;
     ASSERT_EQ(VarBstrCat(c.left, c.right, &out), S_OK);
