@@ -95,10 +95,7 @@ TEST(KaStringHex, LineBreaksInsideDoubleByteCharactersStay) {
     CKaString s("01\x83\\\n02");
     CByteArray bytes;
     EXPECT_EQ(s.ConvertToBinary(CString(), bytes), E_FAIL);
-    EXPECT_EQ(Str(s), page == 932 ? "01\x83\\\n02"
-                                  : "01\x83"
-                                    "02")
-        << page;
+    EXPECT_EQ(Str(s), page == 932 ? "01\x83\\\n02" : "01\20302") << page;  // octal 203 is 0x83
   }
   _setmbcp(saved);
 }
