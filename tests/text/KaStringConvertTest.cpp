@@ -164,7 +164,7 @@ TEST(KaStringDigits, IsDigitAndGetSum) {
   }
 }
 
-TEST(KaStringShift, EncodeAndDecode) {
+TEST(KaStringShift, EncodeAndItsInverse) {
   // clang-format off
   struct Case { std::string text; std::string encoded; };
   const Case cases[] = {
@@ -179,11 +179,7 @@ TEST(KaStringShift, EncodeAndDecode) {
     EXPECT_EQ(Str(s.Encode()), expected) << "'" << c.text << "'";
     EXPECT_EQ(Str(s), c.text);
   }
-  EXPECT_EQ(Str(CKaString("\x61\xc3\x26").Decode()), "abc");
-  EXPECT_EQ(Str(CKaString("13").Decode()), "12");
-}
-
-TEST(KaStringShift, DecodeUndoesEncode) {
+  // With the encoding pinned above, Decode is checked as its inverse.
   std::mt19937 random(7);
   int checked = 0;
   for (int round = 0; round < 5000; ++round) {
