@@ -85,13 +85,11 @@ TEST(KaStringFields, GetDelimitedField) {
       {"x[a",        "[",  "]",   0, ""},    {"",         "[",  "]",  0, ""},
       {"#a# #b#",    "#",  "#",   0, "a"},   {"#a# #b#",  "#",  "#",  1, " "},
       {"#a# #b#",    "#",  "#",   2, "b"},   {"#a# #b#",  "#",  "#",  3, ""},
-      {"[[a]]",      "[",  "]]",  0, "[a"},
+      {"[[a]]",      "[",  "]]",  0, "[a"},  {"<<a>><<b>>", "<<", ">>", 1, "b"},
       {"[[a]]",      "[",  "]]",  1, "a"},    // resumes right after the open delimiter
-      {"<<a>><<b>>", "<<", ">>",  1, "b"},
       {"<<<a>",      "<<", ">",   1, ""},     // no "<<" starts after the first one
       {"ab]c]",      "",   "]",   0, "ab"},   // an empty open delimiter stands at the start
-      {"ab]c]",      "",   "]",   5, "ab"},
-      {"x[a]",       "[",  "",    0, ""},    {"x[a]",     "[",  nullptr, 0, ""},
+      {"ab]c]",      "",   "]",   5, "ab"}, {"x[a]", "[", "", 0, ""}, {"x[a]", "[", nullptr, 0, ""},
   };
   // clang-format on
   for (const Case& c : cases) {
