@@ -1,10 +1,8 @@
-// CRegExp against deliberately naive references on generated patterns and subjects:
-//  - acceptance against a parser written from the syntax rules alone;
-//  - every result (offset, found text, all nine groups) against a recursive matcher that runs
-//    the compiled program node by node exactly as the matching rules describe it, trying every
-//    position with no short cuts;
-//  - the whole match against std::regex, whose ECMAScript flavour is also leftmost,
-//    first-alternative and greedy, on the syntax both share.
+// CRegExp on generated patterns and subjects against naive references: acceptance against a
+// parser written from the syntax rules alone; offset, length and all nine groups against a
+// recursive matcher that runs the program node by node as the matching rules describe it,
+// trying every position with no short cuts; the whole match against std::regex (ECMAScript is
+// also leftmost, first-alternative and greedy) on the syntax both share.
 
 #include <gtest/gtest.h>
 #include <plinth/RegExp.h>
@@ -36,19 +34,12 @@ class ReferenceParser {
 
   bool Alternation(bool group, bool& nonEmpty) {
     nonEmpty = true;
-    for (;;) {
+    do {
       bool branch = false;
       if (!Branch(branch)) return false;
       nonEmpty = nonEmpty && branch;
-      if (*p_ != '|') break;
-      ++p_;
-    }
-    if (group) {
-      if (*p_ != ')') return false;
-      ++p_;
-      return true;
-    }
-    return *p_ == '\0';
+    } while (*p_ == '|' && ++p_);
+    return group ? *p_++ == ')' : *p_ == '\0';
   }
   bool Branch(bool& nonEmpty) {
     nonEmpty = false;
@@ -60,36 +51,23 @@ class ReferenceParser {
     return true;
   }
   bool Piece(bool& nonEmpty) {
-    bool atom = false;
-    if (!Atom(atom)) return false;
+    if (!Atom(nonEmpty)) return false;
     const char op = *p_;
-    if (!Repeat(op)) {
-      nonEmpty = atom;
-      return true;
-    }
-    if (!atom && op != '?') return false;
+    if (!Repeat(op)) return true;
+    if (!nonEmpty && op != '?') return false;  // an empty atom may only be optional
     nonEmpty = op == '+';
-    ++p_;
-    return !Repeat(*p_);
+    return !Repeat(*++p_);
   }
   bool Atom(bool& nonEmpty) {
     nonEmpty = true;
+    if (!*p_ || std::strchr(")|*+?", *p_)) return false;
     switch (*p_) {
-      case '\0':
-      case ')':
-      case '|':
-      case '*':
-      case '+':
-      case '?': return false;
       case '^':
       case '$':
         ++p_;
         nonEmpty = false;
         return true;
-      case '(':
-        ++p_;
-        if (++groups_ > 9) return false;
-        return Alternation(true, nonEmpty);
+      case '(': ++p_; return ++groups_ <= 9 && Alternation(true, nonEmpty);
       case '\\':
         if (!p_[1]) return false;
         p_ += 2;
@@ -151,24 +129,18 @@ class ReferenceMatcher {
     if (!link) return nullptr;
     return node[0] == 7 ? node - link : node + link;
   }
-  bool InSet(const char* node, char c) const { return std::strchr(node + 3, c) != nullptr; }
-  int Repeat(const char* node) const {
-    const char* s = input_;
-    int n = 0;
+  // Whether one byte matches an ANY, ANYOF, ANYBUT or (first byte of an) EXACTLY node.
+  bool Single(const char* node, char c) const {
     switch (node[0]) {
-      case 3:
-        while (s[n]) ++n;
-        break;
-      case 4:
-        while (s[n] && InSet(node, s[n])) ++n;
-        break;
-      case 5:
-        while (s[n] && !InSet(node, s[n])) ++n;
-        break;
-      case 8:
-        while (s[n] && s[n] == node[3]) ++n;
-        break;
+      case 3: return true;
+      case 4: return std::strchr(node + 3, c) != nullptr;
+      case 5: return std::strchr(node + 3, c) == nullptr;
+      default: return c == node[3];
     }
+  }
+  int Repeat(const char* node) const {
+    int n = 0;
+    while (input_[n] && Single(node, input_[n])) ++n;
     return n;
   }
   bool Match(const char* node) {
@@ -184,15 +156,9 @@ class ReferenceMatcher {
           if (*input_) return false;
           break;
         case 3:
-          if (!*input_) return false;
-          ++input_;
-          break;
         case 4:
-          if (!*input_ || !InSet(node, *input_)) return false;
-          ++input_;
-          break;
         case 5:
-          if (!*input_ || InSet(node, *input_)) return false;
+          if (!*input_ || !Single(node, *input_)) return false;
           ++input_;
           break;
         case 8: {
@@ -227,16 +193,11 @@ class ReferenceMatcher {
           return false;
         }
         default:
-          if (op > 20 && op < 30) {
+          if (op > 20 && op < 40 && op != 30) {
             const char* p = input_;
             if (!Match(next)) return false;
-            if (!start[op - 20]) start[op - 20] = p;
-            return true;
-          }
-          if (op > 30 && op < 40) {
-            const char* p = input_;
-            if (!Match(next)) return false;
-            if (!end[op - 30]) end[op - 30] = p;
+            const char*& slot = op < 30 ? start[op - 20] : end[op - 30];
+            if (!slot) slot = p;
             return true;
           }
           return false;
@@ -291,13 +252,11 @@ class Generator {
   }
   std::string Branch(int depth) {
     std::string result;
-    for (std::size_t n = Below(4); n > 0; --n) result += Piece(depth);
+    for (std::size_t n = Below(4); n > 0; --n) {
+      result += Atom(depth);
+      if (Chance(35)) result += "*+?"[Below(3)];
+    }
     return result;
-  }
-  std::string Piece(int depth) {
-    std::string atom = Atom(depth);
-    if (Chance(35)) atom += "*+?"[Below(3)];
-    return atom;
   }
   std::string Atom(int depth) {
     const std::size_t kind = Below(20);
@@ -321,33 +280,34 @@ class Generator {
   int groups_ = 0;
 };
 
+// Offset, length and all nine groups of one search against the reference; true on a match.
+bool AgreesWithReference(CRegExp& re, const std::string& pattern, const std::string& subject) {
+  ReferenceMatcher reference(I::Program(re));
+  const char* text = subject.c_str();
+  const int expected = reference.Find(text);
+  const std::string where = "pattern: " + pattern + " subject: " + subject;
+  EXPECT_EQ(re.RegFind(text), expected) << where;
+  if (expected < 0) return false;
+  EXPECT_EQ(re.GetFindLen(), reference.end[0] - reference.start[0]) << where;
+  for (int g = 1; g < 10; ++g) {
+    EXPECT_EQ(I::MatchStart(re, g), reference.start[g]) << "group " << g << " " << where;
+    EXPECT_EQ(I::MatchEnd(re, g), reference.end[g]) << "group " << g << " " << where;
+  }
+  return true;
+}
+
 TEST(RegExpDifferentialTest, AgreesWithTheReferenceMatcher) {
   Generator generator(20240601, false);
   int compiled = 0;
   int matched = 0;
-  for (int round = 0; round < 30000; ++round) {
+  for (int round = 0; round < 30000 && !HasFailure(); ++round) {
     const std::string pattern = generator.Pattern();
     CRegExp re;
     const bool accepted = re.RegComp(pattern.c_str()) != nullptr;
     ASSERT_EQ(accepted, ReferenceParser::Accepts(pattern.c_str())) << "pattern: " << pattern;
     if (!accepted) continue;
     ++compiled;
-    ReferenceMatcher reference(I::Program(re));
-    for (int s = 0; s < 4; ++s) {
-      const std::string subject = generator.Subject();
-      const char* text = subject.c_str();
-      const int expected = reference.Find(text);
-      ASSERT_EQ(re.RegFind(text), expected) << "pattern: " << pattern << " subject: " << subject;
-      if (expected < 0) continue;
-      ++matched;
-      ASSERT_EQ(re.GetFindLen(), reference.end[0] - reference.start[0]) << pattern;
-      for (int g = 1; g < 10; ++g) {
-        ASSERT_EQ(I::MatchStart(re, g), reference.start[g])
-            << "group " << g << " pattern: " << pattern << " subject: " << subject;
-        ASSERT_EQ(I::MatchEnd(re, g), reference.end[g])
-            << "group " << g << " pattern: " << pattern << " subject: " << subject;
-      }
-    }
+    for (int s = 0; s < 4; ++s) matched += AgreesWithReference(re, pattern, generator.Subject());
   }
   // The generator must keep reaching both sides of every question.
   EXPECT_GT(compiled, 15000);
@@ -362,26 +322,12 @@ TEST(RegExpDifferentialTest, AgreesOnceFailuresAreRemembered) {
       "((a|a)*b|(a+)(c|a)$)", "(a|a)*(b|c)", "((a|a)(a|b)?)*c|(a)*d",
       "(a|a)*(aa)*b|(a*)",    "((a|a)*)(c)", "x|((a|a)+)(b|a(c))",
   };
-  const std::string subjects[] = {
-      std::string(13, 'a') + "c",  std::string(13, 'a') + "b", std::string(13, 'a') + "d",
-      std::string(11, 'a') + "ba", "c" + std::string(13, 'a'),
-  };
+  const std::string a13(13, 'a');
+  const std::string subjects[] = {a13 + "c", a13 + "b", a13 + "d", a13.substr(2) + "ba", "c" + a13};
   for (const char* pattern : patterns) {
     CRegExp re;
     ASSERT_TRUE(re.RegComp(pattern)) << pattern;
-    ReferenceMatcher reference(I::Program(re));
-    for (const std::string& subject : subjects) {
-      const char* text = subject.c_str();
-      const int expected = reference.Find(text);
-      ASSERT_EQ(re.RegFind(text), expected) << "pattern: " << pattern << " subject: " << subject;
-      if (expected < 0) continue;
-      ASSERT_EQ(re.GetFindLen(), reference.end[0] - reference.start[0]) << pattern;
-      for (int g = 1; g < 10; ++g) {
-        ASSERT_EQ(I::MatchStart(re, g), reference.start[g])
-            << g << " " << pattern << " " << subject;
-        ASSERT_EQ(I::MatchEnd(re, g), reference.end[g]) << g << " " << pattern << " " << subject;
-      }
-    }
+    for (const std::string& subject : subjects) AgreesWithReference(re, pattern, subject);
   }
 }
 
@@ -402,12 +348,10 @@ TEST(RegExpDifferentialTest, WholeMatchAgreesWithStdRegex) {
       const std::string subject = generator.Subject();
       std::smatch found;
       const bool peerFound = std::regex_search(subject, found, peer);
-      const int offset = re.RegFind(subject.c_str());
-      ASSERT_EQ(offset, peerFound ? static_cast<int>(found.position(0)) : -1)
-          << "pattern: " << pattern << " subject: " << subject;
+      const std::string where = "pattern: " + pattern + " subject: " + subject;
+      ASSERT_EQ(re.RegFind(subject.c_str()), peerFound ? found.position(0) : -1) << where;
       if (peerFound) {
-        ASSERT_EQ(re.GetFindLen(), static_cast<int>(found.length(0)))
-            << "pattern: " << pattern << " subject: " << subject;
+        ASSERT_EQ(re.GetFindLen(), found.length(0)) << where;
       }
       ++compared;
     }

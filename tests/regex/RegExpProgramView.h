@@ -13,14 +13,11 @@ class CRegExpProgramView {
     std::string hex;
     for (int i = 0; re.m_program && i < re.m_programSize; ++i) {
       const unsigned char b = static_cast<unsigned char>(re.m_program[i]);
-      if (!hex.empty()) hex += ' ';
-      hex += digits[b >> 4];
-      hex += digits[b & 15];
+      hex += std::string(hex.empty() ? "" : " ") + digits[b >> 4] + digits[b & 15];
     }
     return hex;
   }
   static const char* Program(const CRegExp& re) { return re.m_program; }
-  static int ProgramSize(const CRegExp& re) { return re.m_programSize; }
   static char StartChar(const CRegExp& re) { return re.m_startChar; }
   static bool Anchored(const CRegExp& re) { return re.m_anchored != 0; }
   // The required literal, or "(none)".

@@ -3,6 +3,7 @@
 #include <plinth/KaString.h>
 #include <plinth/win32.h>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -19,89 +20,41 @@ class CodePage {
   int saved_;
 };
 
-TEST(KaStringFields, GetFieldByText) {
-  struct Case {
-    std::string text;
-    const char* delimiter;
-    int n;
-    std::string expected;
-  };
+// Each field is read with the delimiter as a byte and as a one-byte text; the counts likewise.
+// A delimiter of at most one byte is also tried as that byte ("": NUL).
+TEST(KaStringFields, GetFieldAndCount) {
   // clang-format off
+  struct Case { std::string text; const char* delimiter; int n; std::string field; int count; };
   const Case cases[] = {
-      {"a,b,,c",  ",",  0, "a"},
-      {"a,b,,c",  ",",  2, ""},
-      {"a,b,,c",  ",",  3, "c"},
-      {"a,b,,c",  ",",  4, ""},
-      {"a,b,,c",  ",", -1, ""},
-      {"a,",      ",",  1, ""},
-      {"x::y::z", "::", 1, "y"},
-      {"x::y::z", "::", 2, "z"},
-      {"x:::y",   "::", 1, ":y"},           // occurrences do not overlap
-      {"abc",     ",",  0, "abc"},
-      {"abc",     ",",  1, ""},
-      {"",        ",",  0, ""},
-      {"a,b",     "",   0, "a,b"},          // an empty delimiter is never found
-      {"a,b",     "",   1, ""},
-      {"a,b",     nullptr, 0, "a,b"},
-      {std::string("a,b\0,c", 6), ",", 1, std::string("b\0,c", 4)},  // searched up to the NUL
-      {"a,b,c",   ",",  2147483647, ""},     // a far field ends the walk at the end
+      {"a,b,,c", ",",  0, "a",   4},  {"a,b,,c", ",",  2, "",    4},  {"a,b,,c", ",",  3, "c", 4},
+      {"a,b,,c", ",",  4, "",    4},  {"a,b,,c", ",", -1, "",    4},  {"",       ",",  0, "",  1},
+      {"abc",    ",",  0, "abc", 1},  {"abc",    ",",  1, "",    1},  {"a,",     ",",  1, "",  2},
+      {",,,",    ",",  3, "",    4},
+      {"a,b,c",  ",",  2147483647, "", 3},  // a far field ends the walk at the end
+      {"a,b",    "",   0, "a,b", 1},  {"a,b",    "",   1, "",    1},  // NUL or "" is never found
+      {"a,b", nullptr, 0, "a,b", 1},
+      {std::string("a\0b", 3), "", 0, std::string("a\0b", 3), 1},
+      {std::string("a,b\0,c", 6), ",", 1, std::string("b\0,c", 4), 2},  // searched up to the NUL
+      {"x::y::z", "::", 1, "y",   3},  {"x::y::z", "::", 2, "z", 3},
+      {"x:::y",   "::", 1, ":y",  2},  {"::::",    "::", 2, "",  3},  // occurrences do not overlap
   };
   // clang-format on
   for (const Case& c : cases) {
     CKaString s(c.text.data(), static_cast<int>(c.text.size()));
-    EXPECT_EQ(Str(s.GetField(c.delimiter, c.n)), c.expected)
-        << "'" << c.text << "' " << (c.delimiter ? c.delimiter : "(null)") << " " << c.n;
+    const std::string row = "'" + c.text + "' " + (c.delimiter ? c.delimiter : "(null)");
+    EXPECT_EQ(Str(s.GetField(c.delimiter, c.n)), c.field) << row << " " << c.n;
+    EXPECT_EQ(s.GetFieldCount(c.delimiter), c.count) << row;
+    if (c.delimiter && std::strlen(c.delimiter) <= 1) {
+      EXPECT_EQ(Str(s.GetField(c.delimiter[0], c.n)), c.field) << row << " as a byte " << c.n;
+      EXPECT_EQ(s.GetFieldCount(c.delimiter[0]), c.count) << row << " as a byte";
+    }
     EXPECT_EQ(Str(s), c.text);
   }
 }
 
-TEST(KaStringFields, GetFieldByByteAndCounts) {
-  struct Case {
-    std::string text;
-    char delimiter;
-    int n;
-    std::string field;
-    int count;
-  };
-  // clang-format off
-  const Case cases[] = {
-      {"a,b,,c", ',',  0, "a",      4},
-      {"a,b,,c", ',',  2, "",       4},
-      {"a,b,,c", ',',  3, "c",      4},
-      {"a,b,,c", ',',  4, "",       4},
-      {"a,b,,c", ',', -1, "",       4},
-      {"",       ',',  0, "",       1},
-      {"abc",    ',',  0, "abc",    1},
-      {"a,",     ',',  1, "",       2},
-      {",,,",    ',',  3, "",       4},
-      {"a,b",    '\0', 0, "a,b",    1},   // NUL is never a delimiter
-      {"a,b",    '\0', 1, "",       1},
-      {std::string("a\0b", 3), '\0', 0, std::string("a\0b", 3), 1},
-  };
-  // clang-format on
-  for (const Case& c : cases) {
-    CKaString s(c.text.data(), static_cast<int>(c.text.size()));
-    EXPECT_EQ(Str(s.GetField(c.delimiter, c.n)), c.field) << "'" << c.text << "' " << c.n;
-    EXPECT_EQ(s.GetFieldCount(c.delimiter), c.count) << "'" << c.text << "'";
-    const char text[2] = {c.delimiter, '\0'};
-    EXPECT_EQ(s.GetFieldCount(text), c.count) << "'" << c.text << "' as text";
-  }
-  struct TextCase {
-    const char* text;
-    const char* delimiter;
-    int count;
-  };
-  const TextCase textCases[] = {
-      {"x::y::z", "::", 3}, {"x:::y", "::", 2},  {"::::", "::", 3},
-      {"abc", "", 1},       {"abc", nullptr, 1},
-  };
-  for (const TextCase& c : textCases)
-    EXPECT_EQ(CKaString(c.text).GetFieldCount(c.delimiter), c.count) << c.text;
-}
-
-TEST(KaStringFields, DelimitersNeverMatchTrailBytes) {
+TEST(KaStringFields, DoubleBytePage) {
   const CodePage sjis(932);
-  // 0x83 0x5C is one Shift-JIS character whose trail byte is a backslash.
+  // Delimiters never match trail bytes: 0x83 0x5C is one character ending in a backslash.
   CKaString s("a\x83\\b\\c");
   EXPECT_EQ(s.GetFieldCount('\\'), 2);
   EXPECT_EQ(s.GetFieldCount("\\"), 2);
@@ -111,36 +64,32 @@ TEST(KaStringFields, DelimitersNeverMatchTrailBytes) {
   CKaString list("\x83\\;x");
   list.NullSeparate('\\');
   EXPECT_EQ(std::string(list.GetString(), 6), std::string("\x83\\;x\0\0", 6));
+
+  // Long lists stay linear: a quadratic walk would take minutes here, in this page above all.
+  std::string text;
+  for (int i = 0; i < 200000; ++i) text += "ab::";
+  CKaString many(text.c_str());
+  EXPECT_EQ(many.GetFieldCount("::"), 200001);
+  EXPECT_EQ(many.GetFieldCount(':'), 400001);
+  EXPECT_EQ(Str(many.GetField("::", 199999)), "ab");
+  EXPECT_EQ(Str(many.GetDelimitedField("a", "b", 199999)), "");
 }
 
 TEST(KaStringFields, GetDelimitedField) {
-  struct Case {
-    const char* text;
-    const char* open;
-    const char* close;
-    int n;
-    const char* expected;
-  };
   // clang-format off
+  struct Case { const char* text; const char* open; const char* close;
+    int n; const char* expected; };
   const Case cases[] = {
-      {"x[a]y[b]",  "[",  "]",   0, "a"},
-      {"x[a]y[b]",  "[",  "]",   1, "b"},
-      {"x[a]y[b]",  "[",  "]",   2, ""},
-      {"x[a]y[b]",  "[",  "]",  -1, ""},
-      {"x[a",       "[",  "]",   0, ""},
-      {"#a# #b#",   "#",  "#",   0, "a"},
-      {"#a# #b#",   "#",  "#",   1, " "},
-      {"#a# #b#",   "#",  "#",   2, "b"},
-      {"#a# #b#",   "#",  "#",   3, ""},
-      {"[[a]]",     "[",  "]]",  0, "[a"},
-      {"[[a]]",     "[",  "]]",  1, "a"},    // resumes right after the open delimiter
-      {"<<a>><<b>>", "<<", ">>", 1, "b"},
-      {"<<<a>",     "<<", ">",   1, ""},     // no "<<" starts after the first one
-      {"ab]c]",     "",   "]",   0, "ab"},   // an empty open delimiter stands at the start
-      {"ab]c]",     "",   "]",   5, "ab"},
-      {"x[a]",      "[",  "",    0, ""},
-      {"x[a]",      "[",  nullptr, 0, ""},
-      {"",          "[",  "]",   0, ""},
+      {"x[a]y[b]",   "[",  "]",   0, "a"},   {"x[a]y[b]", "[",  "]",  1, "b"},
+      {"x[a]y[b]",   "[",  "]",   2, ""},    {"x[a]y[b]", "[",  "]", -1, ""},
+      {"x[a",        "[",  "]",   0, ""},    {"",         "[",  "]",  0, ""},
+      {"#a# #b#",    "#",  "#",   0, "a"},   {"#a# #b#",  "#",  "#",  1, " "},
+      {"#a# #b#",    "#",  "#",   2, "b"},   {"#a# #b#",  "#",  "#",  3, ""},
+      {"[[a]]",      "[",  "]]",  0, "[a"},  {"<<a>><<b>>", "<<", ">>", 1, "b"},
+      {"[[a]]",      "[",  "]]",  1, "a"},    // resumes right after the open delimiter
+      {"<<<a>",      "<<", ">",   1, ""},     // no "<<" starts after the first one
+      {"ab]c]",      "",   "]",   0, "ab"},   // an empty open delimiter stands at the start
+      {"ab]c]",      "",   "]",   5, "ab"}, {"x[a]", "[", "", 0, ""}, {"x[a]", "[", nullptr, 0, ""},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -151,27 +100,16 @@ TEST(KaStringFields, GetDelimitedField) {
 }
 
 TEST(KaStringFields, Quoting) {
-  struct Case {
-    std::string text;
-    char q;
-    bool quoted;
-    std::string quote;
-    std::string unquote;
-  };
   // clang-format off
+  struct Case { std::string text; char q; bool quoted; std::string quote; std::string unquote; };
   const Case cases[] = {
-      {"#abc#", '#',  true,  "#abc#",   "abc"},
-      {"#a#b#", '#',  true,  "#a#b#",   "a#b"},
-      {"#",     '#',  true,  "#",       ""},
-      {"##",    '#',  true,  "##",      ""},
-      {"#abc",  '#',  false, "##abc#",  "#abc"},
-      {"abc#",  '#',  false, "#abc##",  "abc#"},
-      {"x#",    '#',  false, "#x##",    "x#"},
-      {"abc",   '#',  false, "#abc#",   "abc"},
-      {"",      '#',  false, "##",      ""},
-      {"\"a b\"", '"', true, "\"a b\"", "a b"},
-      {"abc",   '\0', false, "abc",     "abc"},   // NUL never quotes
-      {"",      '\0', false, "",        ""},
+      {"#abc#", '#', true,  "#abc#",  "abc"},   {"#a#b#", '#', true,  "#a#b#",  "a#b"},
+      {"#",     '#', true,  "#",      ""},      {"##",    '#', true,  "##",     ""},
+      {"#abc",  '#', false, "##abc#", "#abc"},  {"abc#",  '#', false, "#abc##", "abc#"},
+      {"x#",    '#', false, "#x##",   "x#"},    {"abc",   '#', false, "#abc#",  "abc"},
+      {"",      '#', false, "##",     ""},      {"\"a b\"", '"', true, "\"a b\"", "a b"},
+      {"abc",   '\0', false, "abc",   "abc"},   // NUL never quotes
+      {"",      '\0', false, "",      ""},
   };
   // clang-format on
   for (const Case& c : cases) {
@@ -207,22 +145,14 @@ TEST(KaStringFields, DelimitAndPropertyString) {
 }
 
 TEST(KaStringFields, NullSeparate) {
-  struct Case {
-    std::string text;
-    char separator;
-    std::string buffer;  // the list, with its closing NULs
-    int length;
-  };
   // clang-format off
+  // buffer is the list with its closing NULs.
+  struct Case { std::string text; char separator; std::string buffer; int length; };
   const Case cases[] = {
-      {"a;b;c",  ';', std::string("a\0b\0c\0\0", 7),    1},
-      {"a",      ';', std::string("a\0\0", 3),          1},
-      {"",       ';', std::string("\0\0", 2),           0},
-      {"a;;b",   ';', std::string("a\0\0b\0\0", 6),     1},
-      {";a",     ';', std::string("\0a\0\0", 4),        0},
-      {"ab;",    ';', std::string("ab\0\0\0", 5),       2},
-      {"abc",    '\0', std::string("abc\0\0", 5),       3},
-      {"",       '\0', std::string("\0\0", 2),          0},
+      {"a;b;c", ';', std::string("a\0b\0c\0\0", 7), 1},  {"a",  ';', std::string("a\0\0", 3), 1},
+      {"a;;b",  ';', std::string("a\0\0b\0\0", 6), 1},  {";a", ';', std::string("\0a\0\0", 4), 0},
+      {"ab;",   ';', std::string("ab\0\0\0", 5), 2},     {"",   ';', std::string("\0\0", 2), 0},
+      {"abc",  '\0', std::string("abc\0\0", 5), 3},     {"",  '\0', std::string("\0\0", 2), 0},
       {std::string("a;\0b", 4), ';', std::string("a\0\0b;\0", 6), 1},  // stops at the NUL
   };
   // clang-format on
@@ -234,18 +164,6 @@ TEST(KaStringFields, NullSeparate) {
     EXPECT_EQ(std::string(s.GetString(), c.buffer.size()), c.buffer) << "'" << c.text << "'";
     EXPECT_EQ(Str(copy), c.text);  // a shared buffer is copied first
   }
-}
-
-TEST(KaStringFields, LongListsStayLinear) {
-  // A quadratic walk would take minutes here, in the double-byte page above all.
-  const CodePage sjis(932);
-  std::string text;
-  for (int i = 0; i < 200000; ++i) text += "ab::";
-  CKaString s(text.c_str());
-  EXPECT_EQ(s.GetFieldCount("::"), 200001);
-  EXPECT_EQ(s.GetFieldCount(':'), 400001);
-  EXPECT_EQ(Str(s.GetField("::", 199999)), "ab");
-  EXPECT_EQ(Str(s.GetDelimitedField("a", "b", 199999)), "");
 }
 
 }  // namespace

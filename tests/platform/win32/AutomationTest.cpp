@@ -15,29 +15,26 @@ std::u16string Units(BSTR s) {
 const OLECHAR* O(const char16_t* text) { return reinterpret_cast<const OLECHAR*>(text); }
 
 TEST(AutomationStrings, LayoutAndLengths) {
-  BSTR s = SysAllocStringLen(O(u"a\0b"), 3);
-  ASSERT_NE(s, nullptr);
-  DWORD prefix = 0;
-  std::memcpy(&prefix, reinterpret_cast<const char*>(s) - 4, 4);
-  EXPECT_EQ(prefix, 6u);  // bytes, without the terminator
-  EXPECT_EQ(SysStringLen(s), 3u);
-  EXPECT_EQ(SysStringByteLen(s), 6u);
-  EXPECT_EQ(s[3], 0);
-  EXPECT_EQ(Units(s), std::u16string(u"a\0b", 3));
-  SysFreeString(s);
-
-  BSTR odd = SysAllocStringByteLen("abc", 3);
-  ASSERT_NE(odd, nullptr);
-  EXPECT_EQ(SysStringByteLen(odd), 3u);
-  EXPECT_EQ(SysStringLen(odd), 1u);
-  EXPECT_EQ(reinterpret_cast<const char*>(odd)[3], 0);
-  SysFreeString(odd);
-
-  BSTR empty = SysAllocStringLen(nullptr, 0);
-  ASSERT_NE(empty, nullptr);
-  EXPECT_EQ(SysStringLen(empty), 0u);
-  EXPECT_EQ(empty[0], 0);
-  SysFreeString(empty);
+  // clang-format off
+  struct Case { BSTR s; const char* bytes; UINT byteLength; UINT length; };
+  const Case cases[] = {{SysAllocStringLen(O(u"a\0b"), 3), "a\0\0\0b\0", 6, 3},
+                        {SysAllocStringByteLen("abc", 3), "abc", 3, 1},  // an odd byte length
+                        {SysAllocStringLen(nullptr, 0), "", 0, 0}};
+  // clang-format on
+  for (const Case& c : cases) {
+    ASSERT_NE(c.s, nullptr);
+    const char* bytes = reinterpret_cast<const char*>(c.s);
+    DWORD prefix = 0;
+    std::memcpy(&prefix, bytes - 4, 4);
+    EXPECT_EQ(prefix, c.byteLength);  // bytes, without the terminator
+    EXPECT_EQ(SysStringByteLen(c.s), c.byteLength);
+    EXPECT_EQ(SysStringLen(c.s), c.length);
+    EXPECT_EQ(std::memcmp(bytes, c.bytes, c.byteLength + 1), 0);  // the terminator too
+    if (c.byteLength % 2 == 0) {
+      EXPECT_EQ(c.s[c.length], 0);
+    }
+    SysFreeString(c.s);
+  }
 
   EXPECT_EQ(SysAllocString(nullptr), nullptr);
   EXPECT_EQ(SysStringLen(nullptr), 0u);
@@ -49,17 +46,13 @@ TEST(AutomationStrings, LayoutAndLengths) {
 TEST(AutomationStrings, Concatenation) {
   BSTR a = SysAllocStringLen(O(u"a\0"), 2);
   BSTR b = SysAllocString(O(u"bc"));
-  struct Case {
-    BSTR left, right;
-    std::u16string expected;
-  };
+  // clang-format off
+  struct Case { BSTR left, right; std::u16string expected; };
   const Case cases[] = {
-      {a, b, std::u16string(u"a\0bc", 4)},
-      {b, a, std::u16string(u"bca\0", 4)},
-      {nullptr, b, u"bc"},
-      {a, nullptr, std::u16string(u"a\0", 2)},
-      {nullptr, nullptr, u""},
+      {a, b, std::u16string(u"a\0bc", 4)},      {b, a, std::u16string(u"bca\0", 4)},
+      {a, nullptr, std::u16string(u"a\0", 2)},  {nullptr, b, u"bc"},  {nullptr, nullptr, u""},
   };
+  // clang-format on
   for (const Case& c : cases) {
     BSTR out = nullptr;
     ASSERT_EQ(VarBstrCat(c.left, c.right, &out), S_OK);
@@ -80,28 +73,24 @@ TEST(AutomationStrings, GuidText) {
   EXPECT_EQ(StringFromGUID2(guid, text, 38), 0);
 }
 
-TEST(AutomationStrings, Utf8ToUnits) {
-  struct Case {
-    std::string bytes;
-    std::u16string expected;
-  };
+TEST(AutomationStrings, CodePagesToUnits) {
   // clang-format off
+  struct Case { UINT codePage; std::string bytes; std::u16string expected; };
   const Case cases[] = {
-      {"abc",                        u"abc"},
-      {"\xc3\xa9",                   u"\u00e9"},
-      {"\xe2\x82\xac",               u"\u20ac"},
-      {"\xf0\x9f\x98\x80",           u"\U0001F600"},
-      {"a\xffz",                     u"a\ufffdz"},
-      {"\xe2\x82z",                  u"\ufffdz"},       // one replacement for the cut sequence
-      {"\xc0\xaf",                   u"\ufffd\ufffd"},  // overlong forms are not characters
+      {CP_UTF8, "abc",              u"abc"},        {CP_UTF8, "\xc3\xa9",     u"\u00e9"},
+      {CP_UTF8, "\xe2\x82\xac",     u"\u20ac"},     {CP_UTF8, "a\xffz",       u"a\ufffdz"},
+      {CP_UTF8, "\xf0\x9f\x98\x80", u"\U0001F600"},
+      {CP_UTF8, "\xe2\x82z",       u"\ufffdz"},       // one replacement for the cut sequence
+      {CP_UTF8, "\xc0\xaf",        u"\ufffd\ufffd"},  // overlong forms are not characters
+      {1252,    "\x80\x41\xe9\x9f", u"\u20acA\u00e9\u0178"},
   };
   // clang-format on
   for (const Case& c : cases) {
     const int size = static_cast<int>(c.bytes.size());
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, c.bytes.data(), size, nullptr, 0);
+    const int needed = MultiByteToWideChar(c.codePage, 0, c.bytes.data(), size, nullptr, 0);
     ASSERT_EQ(needed, static_cast<int>(c.expected.size())) << c.bytes;
     std::u16string out(static_cast<size_t>(needed), u'\0');
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, c.bytes.data(), size,
+    EXPECT_EQ(MultiByteToWideChar(c.codePage, 0, c.bytes.data(), size,
                                   reinterpret_cast<OLECHAR*>(&out[0]), needed),
               needed);
     EXPECT_EQ(out, c.expected) << c.bytes;
@@ -116,26 +105,17 @@ TEST(AutomationStrings, Utf8ToUnits) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
 }
 
-TEST(AutomationStrings, Cp1252ToUnits) {
-  const char bytes[] = "\x80\x41\xe9\x9f";
-  OLECHAR out[4];
-  ASSERT_EQ(MultiByteToWideChar(1252, 0, bytes, 4, out, 4), 4);
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(out), 4), u"\u20acA\u00e9\u0178");
-}
-
 TEST(AutomationStrings, NoCaseComparison) {
-  struct Case {
-    const char16_t* a;
-    const char16_t* b;
-    int sign;
-  };
+  // clang-format off
+  struct Case { const char16_t* a; const char16_t* b; int sign; };
+  // clang-format on
   const Case cases[] = {
       {u"Abc", u"aBC", 0}, {u"abc", u"abd", -1}, {u"b", u"A", 1}, {u"", u"", 0},
       {u"ab", u"abc", -1}, {u"[", u"a", -1},  // '[' sorts before the folded letters
   };
   for (const Case& c : cases) {
     const int r = _wcsicmp(O(c.a), O(c.b));
-    EXPECT_EQ((r > 0) - (r < 0), c.sign);
+    EXPECT_EQ((r > 0) - (r < 0), c.sign) << (&c - cases);
   }
 }
 
