@@ -203,17 +203,12 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 std::string Sqlite(const std::string& path, const std::string& sql) {
   sqlite3* db = nullptr;
   std::string answer;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) ==
-      SQLITE_OK) {
-    sqlite3_exec(
-        db, sql.c_str(),
-        [](void* out, int columns, char** values, char**) {
-          for (int i = 0; i < columns; ++i)
-            *static_cast<std::string*>(out) += values[i] ? values[i] : "NULL";
-          return 0;
-        },
-        &answer, nullptr);
-  }
+  const auto firstColumn = [](void* out, int, char** values, char**) {
+    *static_cast<std::string*>(out) += values[0] ? values[0] : "NULL";
+    return 0;
+  };
+  if (sqlite3_open(path.c_str(), &db) == SQLITE_OK)
+    sqlite3_exec(db, sql.c_str(), firstColumn, &answer, nullptr);
   sqlite3_close(db);
   return answer;
 }
@@ -302,65 +297,45 @@ TEST(RegistryReliability, KilledWriterKeepsEveryCompletedCall) {
   EXPECT_EQ(Sqlite(store.path, "PRAGMA integrity_check"), "ok");
 }
 
-// A store with its log copied back, so that the database file alone holds everything.
-std::string MakeStore(const std::string& store) {
-  RunChild(store, "writer", {"Software\\Filled", "300"});
-  EXPECT_EQ(RunChild(store, "check", {"Software\\Filled", "300"}), "ok 300\n");
-  Sqlite(store, "PRAGMA wal_checkpoint(TRUNCATE)");
-  return ReadFileBytes(store);
-}
-
 TEST(RegistryReliability, FilesThatAreNotStoresAreRefusedAndLeftAlone) {
   std::string garbage(8192, '\0');
   for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 7919 % 251);
+  // A store with its log copied back, so that the database file alone holds everything.
+  TempStore filled;
+  RunChild(filled.path, "writer", {"Software\\Filled", "300"});
+  ASSERT_EQ(RunChild(filled.path, "check", {"Software\\Filled", "300"}), "ok 300\n");
+  Sqlite(filled.path, "PRAGMA wal_checkpoint(TRUNCATE)");
+  const std::string whole = ReadFileBytes(filled.path);
+  ASSERT_GT(whole.size(), 4 * 4096u);
+  std::string damaged = whole;
+  for (std::size_t i = 4096; i < whole.size(); ++i) damaged[i] = garbage[i % garbage.size()];
   struct Case {
     const char* what;
+    std::string bytes;
+    const char* sql;  // run on the file afterwards
     LONG result;
   };
   // clang-format off
   const Case cases[] = {
-      {"garbage",                 ERROR_BADDB},
-      {"text",                    ERROR_BADDB},
-      {"header only",             ERROR_BADDB},
-      {"truncated at a page",     ERROR_BADDB},
-      {"truncated within a page", ERROR_BADDB},
-      {"damaged pages",           ERROR_BADDB},
-      {"later schema",            ERROR_REVISION_MISMATCH},
-      {"other SQLite database",   ERROR_BADDB},
+      {"garbage",                 garbage,                                          "", ERROR_BADDB},
+      {"text",                    "HKEY_CURRENT_USER\\Software = 1\n",              "", ERROR_BADDB},
+      {"header only",             whole.substr(0, 100),                             "", ERROR_BADDB},
+      {"truncated at a page",     whole.substr(0, whole.size() / 4096 / 2 * 4096),  "", ERROR_BADDB},
+      {"truncated within a page", whole.substr(0, whole.size() - 1000),             "", ERROR_BADDB},
+      {"damaged pages",           damaged,                                          "", ERROR_BADDB},
+      {"later schema",            whole, "PRAGMA user_version=2",                       ERROR_REVISION_MISMATCH},
+      {"other SQLite database",   "", "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')",
+                                                                                        ERROR_BADDB},
   };
   // clang-format on
   for (const Case& c : cases) {
-    TempStore temp;
-    const std::string& store = temp.path;
-    const std::string what = c.what;
-    if (what == "garbage") {
-      WriteFileBytes(store, garbage);
-    } else if (what == "text") {
-      WriteFileBytes(store, "HKEY_CURRENT_USER\\Software = 1\n");
-    } else if (what == "header only") {
-      WriteFileBytes(store, MakeStore(store).substr(0, 100));
-    } else if (what == "truncated at a page") {
-      const std::string whole = MakeStore(store);
-      ASSERT_GT(whole.size(), 4 * 4096u);
-      WriteFileBytes(store, whole.substr(0, whole.size() / 4096 / 2 * 4096));
-    } else if (what == "truncated within a page") {
-      const std::string whole = MakeStore(store);
-      WriteFileBytes(store, whole.substr(0, whole.size() - 1000));
-    } else if (what == "damaged pages") {
-      std::string whole = MakeStore(store);
-      ASSERT_GT(whole.size(), 3 * 4096u);
-      for (std::size_t i = 4096; i < whole.size(); ++i) whole[i] = garbage[i % garbage.size()];
-      WriteFileBytes(store, whole);
-    } else if (what == "later schema") {
-      MakeStore(store);
-      Sqlite(store, "PRAGMA user_version=2");
-    } else {
-      Sqlite(store, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine')");
-    }
-    const std::string before = ReadFileBytes(store);
+    TempStore store;
+    WriteFileBytes(store.path, c.bytes);
+    if (*c.sql) Sqlite(store.path, c.sql);
+    const std::string before = ReadFileBytes(store.path);
     const std::string code = std::to_string(c.result);
-    EXPECT_EQ(RunChild(store, "probe"), code + "\n" + code + "\n" + code + "\n") << c.what;
-    EXPECT_TRUE(ReadFileBytes(store) == before) << c.what << ": the file was changed";
+    EXPECT_EQ(RunChild(store.path, "probe"), code + "\n" + code + "\n" + code + "\n") << c.what;
+    EXPECT_TRUE(ReadFileBytes(store.path) == before) << c.what << ": the file was changed";
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -50,15 +51,7 @@ TEST(RegistryStore, PredefinedKeysAreViewsOfTheTwoTrees) {
     EXPECT_EQ(RegDeleteKeyA(c.tree, (c.below + "\\" + name).c_str()), ERROR_SUCCESS);
     EXPECT_FALSE(Exists(c.view, name)) << c.below;
     // The key behind a view stays, even when it is empty.
-    const std::size_t slash = c.below.rfind('\\');
-    HKEY parent = nullptr;
-    ASSERT_EQ(
-        RegOpenKeyExA(c.tree, slash == std::string::npos ? "" : c.below.substr(0, slash).c_str(), 0,
-                      KEY_ALL_ACCESS, &parent),
-        ERROR_SUCCESS);
-    const std::string last = slash == std::string::npos ? c.below : c.below.substr(slash + 1);
-    EXPECT_EQ(RegDeleteKeyA(parent, last.c_str()), ERROR_ACCESS_DENIED) << c.below;
-    RegCloseKey(parent);
+    EXPECT_EQ(RegDeleteKeyA(c.tree, c.below.c_str()), ERROR_ACCESS_DENIED) << c.below;
   }
   for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT})
     EXPECT_EQ(RegDeleteKeyA(root, ""), ERROR_ACCESS_DENIED);
@@ -156,46 +149,40 @@ TEST(RegistryStore, CaseIsFoldedForAsciiLettersOnly) {
 TEST(RegistryStore, ThreadsShareTheStore) {
   constexpr int kThreads = 4, kValues = 300;
   const std::string base = "Software\\" + kTag + "-threads";
+  const auto path = [&](int t) { return base + "\\T" + std::to_string(t); };
+  std::atomic<int> failures{0};
   std::vector<std::thread> threads;
-  std::vector<int> failures(kThreads, 0);
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
       HKEY key = nullptr;
-      const std::string path = base + "\\T" + std::to_string(t);
-      if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS) {
-        ++failures[t];
-        return;
-      }
-      for (DWORD i = 0; i < kValues; ++i) {
+      failures += RegCreateKeyExA(HKEY_CURRENT_USER, path(t).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr) != ERROR_SUCCESS;
+      for (DWORD i = 0; key && i < kValues; ++i) {
         const std::string name = "v" + std::to_string(i);
-        if (RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&i), 4) !=
-            ERROR_SUCCESS)
-          ++failures[t];
+        failures += RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
+                                   reinterpret_cast<const BYTE*>(&i), 4) != ERROR_SUCCESS;
         // Enumerations on the same handle run between the writes.
         char found[16];
         DWORD length = sizeof found;
-        if (RegEnumValueA(key, i, found, &length, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS ||
-            name != found)
-          ++failures[t];
+        failures += RegEnumValueA(key, i, found, &length, nullptr, nullptr, nullptr, nullptr) !=
+                        ERROR_SUCCESS ||
+                    name != found;
       }
       RegCloseKey(key);
     });
   }
   for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(failures, 0);
   for (int t = 0; t < kThreads; ++t) {
-    EXPECT_EQ(failures[t], 0) << "thread " << t;
     HKEY key = nullptr;
-    const std::string path = base + "\\T" + std::to_string(t);
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path(t).c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
     DWORD values = 0;
     EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
                                nullptr, nullptr, nullptr, nullptr),
               ERROR_SUCCESS);
-    EXPECT_EQ(values, static_cast<DWORD>(kValues));
+    EXPECT_EQ(values, static_cast<DWORD>(kValues)) << t;
     RegCloseKey(key);
-    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, path(t).c_str()), ERROR_SUCCESS);
   }
   EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, base.c_str()), ERROR_SUCCESS);
 }
@@ -209,8 +196,6 @@ TEST(RegistryStore, ThisMachineByName) {
     EXPECT_EQ(RegConnectRegistryA(name.c_str(), HKEY_LOCAL_MACHINE, &key), ERROR_SUCCESS) << name;
     EXPECT_EQ(key, HKEY_LOCAL_MACHINE);
   }
-  HKEY key = nullptr;
-  EXPECT_EQ(RegConnectRegistryA("\\\\elsewhere", HKEY_LOCAL_MACHINE, &key), ERROR_BAD_NETPATH);
 }
 
 TEST(RegistryStore, StorePathFollowsTheSizeProtocol) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <plinth/win32.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -274,16 +275,6 @@ TEST_F(RegistryApi, QuerySizeProtocol) {
   EXPECT_EQ(RegQueryValueExA(scratch_, "", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
 }
 
-TEST_F(RegistryApi, DeletingValues) {
-  Set(scratch_, "a", REG_SZ, "x");
-  EXPECT_EQ(RegDeleteValueA(scratch_, "A"), ERROR_SUCCESS);
-  EXPECT_EQ(RegDeleteValueA(scratch_, "a"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(RegDeleteValueA(scratch_, nullptr), ERROR_FILE_NOT_FOUND);  // no default value
-  DWORD size = kSentinel;
-  EXPECT_EQ(RegQueryValueExA(scratch_, "a", nullptr, nullptr, nullptr, &size),
-            ERROR_FILE_NOT_FOUND);
-}
-
 TEST_F(RegistryApi, AccessRightsAreCheckedPerHandle) {
   Set(scratch_, "v", REG_DWORD, std::string(4, '\0'));
   RegCloseKey(Create(scratch_, "Sub"));
@@ -359,7 +350,15 @@ TEST_F(RegistryApi, AccessRightsAreCheckedPerHandle) {
   }
 }
 
-TEST_F(RegistryApi, DeletingKeys) {
+TEST_F(RegistryApi, Deleting) {
+  Set(scratch_, "a", REG_SZ, "x");
+  EXPECT_EQ(RegDeleteValueA(scratch_, "A"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueA(scratch_, "a"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteValueA(scratch_, nullptr), ERROR_FILE_NOT_FOUND);  // no default value
+  DWORD size = kSentinel;
+  EXPECT_EQ(RegQueryValueExA(scratch_, "a", nullptr, nullptr, nullptr, &size),
+            ERROR_FILE_NOT_FOUND);
+
   RegCloseKey(Create(scratch_, "Parent\\Child"));
   HKEY leaf = Create(scratch_, "Leaf");
   Set(leaf, "v", REG_SZ, "x");
@@ -380,7 +379,6 @@ TEST_F(RegistryApi, DeletingKeys) {
   for (const Case& c : cases) EXPECT_EQ(RegDeleteKeyA(scratch_, c.path), c.result) << c.path;
 
   // A handle to a deleted key stays a valid handle to nothing.
-  DWORD size = kSentinel;
   char name[16];
   EXPECT_EQ(RegQueryValueExA(leaf, "v", nullptr, nullptr, nullptr, &size), ERROR_KEY_DELETED);
   EXPECT_EQ(RegSetValueExA(leaf, "w", 0, REG_SZ, reinterpret_cast<const BYTE*>("y"), 1),
@@ -538,7 +536,8 @@ TEST_F(RegistryApi, QueryInfoCountsAndLongestNames) {
   RegCloseKey(Create(scratch_, "a"));
   RegCloseKey(Create(scratch_, "bbbbbb\\deeper-and-longer"));
   Set(scratch_, "x", REG_BINARY, "12");
-  Set(scratch_, "longer", REG_BINARY, "1234567");
+  const std::string longest(16383, 'v');  // the longest a value name may be
+  Set(scratch_, longest.c_str(), REG_BINARY, "1234567");
   Set(scratch_, nullptr, REG_SZ, std::string("default value\0", 14));
   FILETIME written = {kSentinel, kSentinel};
   ASSERT_EQ(RegQueryInfoKeyA(scratch_, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr,
@@ -547,11 +546,21 @@ TEST_F(RegistryApi, QueryInfoCountsAndLongestNames) {
   EXPECT_EQ(subkeys, 2u);    // direct subkeys only
   EXPECT_EQ(maxSubkey, 6u);  // characters, without the NUL
   EXPECT_EQ(values, 3u);     // the default value counts
-  EXPECT_EQ(maxName, 6u);
+  EXPECT_EQ(maxName, 16383u);
   // Windows counts string data as it keeps it, in UTF-16, so an ANSI caller gets a size that
   // is enough, and may be more.
   EXPECT_GE(maxData, 14u);
   EXPECT_NE(written.dwHighDateTime, kSentinel);
+  std::vector<char> name(maxName + 1);
+  DWORD longestSeen = 0;
+  for (DWORD index = 0; index < values; ++index) {
+    DWORD length = maxName + 1;
+    EXPECT_EQ(
+        RegEnumValueA(scratch_, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr),
+        ERROR_SUCCESS);
+    longestSeen = std::max(longestSeen, length);
+  }
+  EXPECT_EQ(longestSeen, 16383u);
 }
 
 TEST_F(RegistryApi, HandlesAndConnections) {
@@ -572,21 +581,6 @@ TEST_F(RegistryApi, HandlesAndConnections) {
   remote = kHandleSentinel;
   EXPECT_EQ(RegConnectRegistryA("\\\\plinth-no-such-host.invalid", HKEY_LOCAL_MACHINE, &remote),
             ERROR_BAD_NETPATH);
-}
-
-TEST_F(RegistryApi, LongestValueName) {
-  const std::string longest(16383, 'v');
-  Set(scratch_, longest.c_str(), REG_SZ, "x");
-  DWORD maxName = kSentinel;
-  ASSERT_EQ(RegQueryInfoKeyA(scratch_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, &maxName, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(maxName, 16383u);
-  std::vector<char> name(16384);
-  DWORD length = 16384;
-  EXPECT_EQ(RegEnumValueA(scratch_, 0, name.data(), &length, nullptr, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS);
-  EXPECT_EQ(length, 16383u);
 }
 
 }  // namespace
