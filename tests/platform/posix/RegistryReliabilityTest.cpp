@@ -169,8 +169,7 @@ std::string RunChild(const std::string& store, const std::string& role,
   const pid_t pid = StartChild(store, role, args, &output);
   std::string said;
   if (pid < 0) return said;
-  while (ReadSome(output, &said)) {
-  }
+  while (ReadSome(output, &said)) continue;
   close(output);
   WaitForChild(pid);
   return said;
@@ -276,11 +275,9 @@ TEST(RegistryReliability, KilledWriterKeepsEveryCompletedCall) {
   const pid_t writer = StartChild(store.path, "writer", {"Software\\Killed", "1000000"}, &output);
   std::string said;
   // Let it get well into its stream, then kill it without warning.
-  while (std::count(said.begin(), said.end(), '\n') < 1500 && ReadSome(output, &said)) {
-  }
+  while (std::count(said.begin(), said.end(), '\n') < 1500 && ReadSome(output, &said)) continue;
   kill(writer, SIGKILL);
-  while (ReadSome(output, &said)) {
-  }
+  while (ReadSome(output, &said)) continue;
   close(output);
   EXPECT_EQ(WaitForChild(writer), 128 + SIGKILL);
 
