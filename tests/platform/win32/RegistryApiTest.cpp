@@ -131,7 +131,7 @@ TEST_F(RegistryApi, OpenAndCreateResults) {
     std::string path;
     bool create;
     LONG result;
-    DWORD disposition = 0;  // for creates that succeed
+    DWORD disposition = 0;  // for the creates documented to succeed
     const char* wineDiffers = nullptr;
   };
   const char* const kWineLength = "Wine takes key names of any length";
@@ -166,7 +166,9 @@ TEST_F(RegistryApi, OpenAndCreateResults) {
     ExpectResult(result, c.result, c.wineDiffers, c.what);
     if (result == ERROR_SUCCESS) {
       EXPECT_NE(key, kHandleSentinel) << c.what;
-      EXPECT_EQ(disposition, c.disposition) << c.what;
+      if (c.disposition) {
+        EXPECT_EQ(disposition, c.disposition) << c.what;
+      }
       EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS) << c.what;
     }
   }
