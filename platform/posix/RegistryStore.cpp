@@ -333,8 +333,15 @@ LONG Store::Open() {
   if (LONG error = MakeFolders(path); error != ERROR_SUCCESS) return error;
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return ErrorFromErrno(errno);
+  // While another process checkpoints the store, page 1 (with the new page count) reaches the
+  // file before the pages behind it, so for a moment a sound store looks truncated: only a
+  // file that stays short is refused.
   bool empty = false;
   LONG error = CheckFile(fd, &empty);
+  for (int retry = 0; error == ERROR_BADDB && retry < 10; ++retry) {
+    usleep(2000);
+    error = CheckFile(fd, &empty);
+  }
   close(fd);
   if (error != ERROR_SUCCESS) return error;
 
@@ -391,7 +398,14 @@ LONG Store::Initialize() {
   };
 
   int applicationId = 0, version = 0, objects = 0;
-  LONG error = readHeader(&applicationId, &version, &objects);
+  LONG error;
+  {
+    // The three values must come from one snapshot: read one statement at a time, another
+    // process's creation of the store could fall between them and make it look foreign.
+    Transaction snapshot(*this, false);
+    if (snapshot.Error() != ERROR_SUCCESS) return snapshot.Error();
+    error = readHeader(&applicationId, &version, &objects);
+  }
   if (error != ERROR_SUCCESS) return error;
   if (applicationId == 0 && version == 0 && objects == 0) {
     // A new store (or one another process is creating right now: the write lock below waits
