@@ -13,21 +13,14 @@
 #include <memory>
 #include <string>
 
+#include "FuzzInput.h"
+
+using plinth_fuzz::Field;
+
 namespace {
 
 void Require(bool condition) {
   if (!condition) std::abort();
-}
-
-std::string Field(const std::uint8_t*& data, std::size_t& size) {
-  const void* nul = std::memchr(data, 0, size);
-  const std::size_t length =
-      nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data) : size;
-  std::string field(reinterpret_cast<const char*>(data), length);
-  const std::size_t used = nul ? length + 1 : length;
-  data += used;
-  size -= used;
-  return field;
 }
 
 }  // namespace

@@ -13,20 +13,9 @@
 #include <memory>
 #include <string>
 
-namespace {
+#include "FuzzInput.h"
 
-std::string Field(const std::uint8_t*& data, std::size_t& size) {
-  const void* nul = std::memchr(data, 0, size);
-  const std::size_t length =
-      nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data) : size;
-  std::string field(reinterpret_cast<const char*>(data), length);
-  const std::size_t used = nul ? length + 1 : length;
-  data += used;
-  size -= used;
-  return field;
-}
-
-}  // namespace
+using plinth_fuzz::Field;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 4096) return 0;  // the in-place model below is quadratic

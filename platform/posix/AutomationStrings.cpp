@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/posix/FaultInjection.h"
+#include "platform/FaultInjection.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ constexpr uint64_t kMaxBytes = UINT32_MAX - kPrefix - kTerminator;
 // A block for byteLength bytes with its prefix and terminator written; the bytes themselves are
 // left to the caller. Null when out of memory.
 BSTR Allocate(uint64_t byteLength) {
-  if (byteLength > kMaxBytes || plinth::posix::FaultInjected("SysAllocString")) return nullptr;
+  if (byteLength > kMaxBytes || plinth::platform::FaultInjected("SysAllocString")) return nullptr;
   auto* block = static_cast<unsigned char*>(std::malloc(kPrefix + byteLength + kTerminator));
   if (!block) return nullptr;
   const DWORD prefix = static_cast<DWORD>(byteLength);
@@ -88,7 +88,7 @@ extern "C" void SysFreeString(BSTR text) {
 extern "C" HRESULT VarBstrCat(BSTR left, BSTR right, LPBSTR result) {
   if (!result) return E_INVALIDARG;
   *result = nullptr;
-  if (plinth::posix::FaultInjected("VarBstrCat")) return E_OUTOFMEMORY;
+  if (plinth::platform::FaultInjected("VarBstrCat")) return E_OUTOFMEMORY;
   const uint64_t leftBytes = SysStringByteLen(left);
   const uint64_t rightBytes = SysStringByteLen(right);
   BSTR joined = Allocate(leftBytes + rightBytes);

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/posix/FaultInjection.h"
+#include "platform/FaultInjection.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ const BuiltinModule* AsBuiltin(HMODULE module) {
 extern "C" {
 
 HMODULE LoadLibraryA(LPCSTR fileName) {
-  if (!fileName || !*fileName || plinth::posix::FaultInjected("LoadLibraryA")) {
+  if (!fileName || !*fileName || plinth::platform::FaultInjected("LoadLibraryA")) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
@@ -86,7 +86,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
-  if (!module || !procName || plinth::posix::FaultInjected("GetProcAddress")) {
+  if (!module || !procName || plinth::platform::FaultInjected("GetProcAddress")) {
     SetLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
     return nullptr;
   }

@@ -4,7 +4,7 @@
 #include <plinth/win32.h>
 
 #include "platform/Sockets.h"
-#include "platform/posix/FaultInjection.h"
+#include "platform/FaultInjection.h"
 
 #include <atomic>
 #include <cstring>
@@ -27,7 +27,7 @@ unsigned VersionOrder(WORD version) { return (version & 0xFFu) << 8 | version >>
 // later one. A major version 0 does not exist: that request is refused, yet, as on Windows,
 // the data is filled in with the highest version, so the caller learns what it could ask for.
 extern "C" int WSAStartup(WORD versionRequested, LPWSADATA data) {
-  if (plinth::posix::FaultInjected("WSAStartup")) return kWsaSysNotReady;
+  if (plinth::platform::FaultInjected("WSAStartup")) return kWsaSysNotReady;
   const bool supported = (versionRequested & 0xFFu) != 0;
   if (data) {
     std::memset(data, 0, sizeof *data);
