@@ -11,5 +11,7 @@
 #include <plinth/KaShell.h>
 #include <plinth/KaString.h>
 #include <plinth/RegExp.h>
+#include <plinth/RegVal.h>
+#include <plinth/Registry.h>
 #include <plinth/afx.h>
 #include <plinth/win32.h>
