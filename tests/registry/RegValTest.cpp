@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,12 +45,7 @@ TEST(RegValLayout, SettersWriteTheRegistryLayout) {
       {"text", [](CRegVal& v) { v.SetValue("ab", false); }, 1, "ab\0"s},
       {"expand text", [](CRegVal& v) { v.SetValue("%X%", true); }, 2, "%X%\0"s},
       {"null text", [](CRegVal& v) { v.SetValue(nullptr, false); }, 1, "\0"s},
-      {"assigned text is REG_SZ",
-       [](CRegVal& v) {
-         v.SetValue("a", true);
-         v = "b";
-       },
-       1, "b\0"s},
+      {"assigned text is REG_SZ", [](CRegVal& v) { v.SetValue("a", true), v = "b"; }, 1, "b\0"s},
       {"no bytes", [](CRegVal& v) { v.SetValue(static_cast<unsigned char*>(nullptr), 0); }, 3,
        "\0"s},
       {"null bytes with a count", [](CRegVal& v) { v.SetValue(static_cast<unsigned char*>(nullptr), 3ul); }, 3, "\0\0\0"s},
@@ -62,7 +58,6 @@ TEST(RegValLayout, SettersWriteTheRegistryLayout) {
        "a\0\0\0c\0\0"s},
       {"pointers, null counts empty", [&](CRegVal& v) { v.SetValue(pointers, 3); }, 7,
        "a\0\0bc\0\0"s},
-      {"no pointers", [&](CRegVal& v) { v.SetValue(pointers, 0); }, 7, "\0\0"s},
       {"null pointer array", [](CRegVal& v) { v.SetValue(static_cast<const char**>(nullptr), 2); },
        7, "\0\0"s},
   };
@@ -70,23 +65,8 @@ TEST(RegValLayout, SettersWriteTheRegistryLayout) {
     CRegVal value;
     c.build(value);
     EXPECT_EQ(value.GetType(), c.type) << c.what;
-    if (c.bytes) {
-      EXPECT_EQ(Bytes(value), *c.bytes) << c.what;
-    } else {
-      EXPECT_EQ(value.GetSize(), 0ul) << c.what;
-      EXPECT_EQ(value.GetRawData(), nullptr) << c.what;
-    }
+    EXPECT_EQ(plinth::test::BytesOrNone(value), c.bytes.value_or("none")) << c.what;
   }
-}
-
-TEST(RegValLayout, ConstructorsMatchTheirSetters) {
-  unsigned char bytes[] = {9, 8};
-  CStringArray array;
-  Strings(array, {"x", "yz"});
-  EXPECT_EQ(Bytes(CRegVal(7ul)), "\x07\0\0\0"s);
-  EXPECT_EQ(CRegVal("t").GetType(), 1ul);
-  EXPECT_EQ(Bytes(CRegVal(bytes, 2)), "\x09\x08"s);
-  EXPECT_EQ(Bytes(CRegVal(array)), "x\0yz\0\0"s);
 }
 
 // What each getter makes of one value; "-" for a refusal.
@@ -135,11 +115,9 @@ TEST(RegValGetters, EachGetterTakesItsTypesAndNeverReadsPastTheBuffer) {
       {4, "\x01\x02\x03"s, {"-", "-", "-", "-", "-"}},         // short
       {5, none, {"-", "-", "-", "-", ""}},
       {1, "abc\0"s, {"-", "abc", "abc", "-", "-"}},
-      {2, "ab\0cd\0"s, {"-", "ab", "ab", "-", "-"}},
       {6, "abc"s, {"-", "-", "abc", "-", "-"}},  // unterminated: no pointer to run off with
       {1, none, {"-", "null", "", "-", ""}},
       {7, "a\0b\0\0"s, {"-", "a", "-", "[a|b]", "-"}},
-      {7, "a\0\0b\0\0"s, {"-", "a", "-", "[a]", "-"}},
       {7, "a\0bc"s, {"-", "a", "-", "[a|bc]", "-"}},  // not closed by an empty string
       {7, "ab"s, {"-", "-", "-", "[ab]", "-"}},
       {7, "\0"s, {"-", "", "-", "[]", "-"}},
@@ -172,7 +150,6 @@ TEST(RegValGetters, ByteGetterCopiesOnlyForTheExactSize) {
   const Case cases[] = {
       {"abcde"s, 5, true, "abcd"},  {"abcde"s, 4, false, "...."}, {"abcde"s, 6, false, "...."},
       {"\0"s, 0, false, "...."},    {"\0"s, 1, true, "\0..."s},   {std::nullopt, 7, true, "...."},
-      {std::nullopt, 0, true, "...."},
   };
   for (const Case& c : cases) {
     CRegVal value;
@@ -182,10 +159,6 @@ TEST(RegValGetters, ByteGetterCopiesOnlyForTheExactSize) {
     EXPECT_EQ(value.GetValue(out, c.count), c.result) << c.count;
     EXPECT_EQ(destination.substr(0, 4), c.destination) << c.count;
   }
-  CRegVal value("abc");
-  value.SetType(3);
-  unsigned char* null = nullptr;
-  EXPECT_FALSE(value.GetValue(null, 4));
 }
 
 TEST(RegValCopy, AssignmentCopiesTypeAndBytesIntoAnOwnBuffer) {
@@ -259,41 +232,29 @@ class RegValStore : public ::testing::Test {
 };
 
 TEST_F(RegValStore, EveryTypeComesBackAsItWasWritten) {
-  CStringArray array;
-  unsigned char bytes[] = {0, 0xFF, 0x10};
-  std::vector<std::function<void(CRegVal&)>> builders = {
-      [](CRegVal& v) { v.SetValue("text", false); },
-      [](CRegVal& v) { v.SetValue("%TEMP%\\x", true); },
-      [&](CRegVal& v) { v.SetValue(bytes, 3); },
-      [](CRegVal& v) { v.SetValue(0xFEDCBA98ul); },
-      [](CRegVal& v) { v.SetValue(0x01000000ul), v.SetType(REG_DWORD_BIG_ENDIAN); },
-      [](CRegVal& v) { v.SetValue("link", false), v.SetType(REG_LINK); },
-      [&](CRegVal& v) { v.SetValue(Strings(array, {"one", "two"})); },
-      [&](CRegVal& v) { v.SetValue(bytes, 3), v.SetType(REG_RESOURCE_LIST); },
-      [&](CRegVal& v) { v.SetValue(bytes, 3), v.SetType(REG_FULL_RESOURCE_DESCRIPTOR); },
-      [&](CRegVal& v) { v.SetValue(bytes, 3), v.SetType(11); },
+  const std::pair<unsigned long, std::string> cases[] = {
+      {1, "text\0"s},       {2, "%TEMP%\\x\0"s}, {3, "\0\xff\x10"s},     {4, "\x98\xba\xdc\xfe"s},
+      {5, "\0\0\0\x01"s},   {6, "link\0"s},       {7, "one\0two\0\0"s}, {8, "\0\xff"s},
+      {9, "\x10"s},          {11, "\x01\x02"s},
   };
-  for (size_t i = 0; i < builders.size(); ++i) {
+  for (const auto& [type, bytes] : cases) {
     CRegVal written;
-    builders[i](written);
-    const std::string valueName = "v" + std::to_string(i);
-    ASSERT_EQ(RegSetValueExA(key_, valueName.c_str(), 0, written.GetType(), written.GetRawData(),
-                             written.GetSize()),
-              ERROR_SUCCESS)
-        << i;
-    DWORD type = 0, size = 0;
-    ASSERT_EQ(RegQueryValueExA(key_, valueName.c_str(), nullptr, &type, nullptr, &size),
+    MakeValue(written, type, bytes);
+    const std::string name = "v" + std::to_string(type);
+    ASSERT_EQ(RegSetValueExA(key_, name.c_str(), 0, type, written.GetRawData(), written.GetSize()),
+              ERROR_SUCCESS);
+    DWORD readType = 0, size = 0;
+    ASSERT_EQ(RegQueryValueExA(key_, name.c_str(), nullptr, &readType, nullptr, &size),
               ERROR_SUCCESS);
     std::vector<unsigned char> data(size);
-    ASSERT_EQ(RegQueryValueExA(key_, valueName.c_str(), nullptr, &type, data.data(), &size),
+    ASSERT_EQ(RegQueryValueExA(key_, name.c_str(), nullptr, &readType, data.data(), &size),
               ERROR_SUCCESS);
     CRegVal read(data.data(), size);
-    read.SetType(type);
-    EXPECT_EQ(read.GetType(), written.GetType()) << i;
-    EXPECT_EQ(Bytes(read), Bytes(written)) << i;
+    read.SetType(readType);
+    EXPECT_EQ(read.GetType(), type);
+    EXPECT_EQ(Bytes(read), bytes) << type;
     EXPECT_EQ(std::string(read.GetFormattedValue(true, true)),
-              std::string(written.GetFormattedValue(true, true)))
-        << i;
+              std::string(written.GetFormattedValue(true, true)));
   }
 }
 
