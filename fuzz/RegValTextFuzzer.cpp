@@ -50,14 +50,16 @@ void Exercise(CRegVal& value, unsigned long type) {
   value.GetValue(list);
   value.GetValue(destination, value.GetSize());
 
-  const CString forms[] = {value.GetFormattedValue(false, false), value.GetFormattedValue(true, false),
-                           value.GetFormattedValue(false, true), value.GetFormattedValue(true, true)};
+  const CString forms[] = {
+      value.GetFormattedValue(false, false), value.GetFormattedValue(true, false),
+      value.GetFormattedValue(false, true), value.GetFormattedValue(true, true)};
   for (const CString& form : forms)
     for (int flags = 0; flags < 4; ++flags)
       CRegVal::GetUnformattedValue(form, type, flags & 1, flags & 2);
 
   const unsigned long family = value.GetType();
-  if (family == REG_BINARY || family == REG_RESOURCE_LIST || family == REG_FULL_RESOURCE_DESCRIPTOR) {
+  if (family == REG_BINARY || family == REG_RESOURCE_LIST ||
+      family == REG_FULL_RESOURCE_DESCRIPTOR) {
     for (int wrap = 0; wrap < 2; ++wrap) {
       const CRegVal rebuilt(forms[wrap * 2], family);
       Check(Bytes(rebuilt) == Bytes(value), "byte list reads back as the same bytes", type);
@@ -92,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CRegVal raw;
     std::string bytes = input;
-    raw.SetValue(reinterpret_cast<unsigned char*>(&bytes[0]), static_cast<unsigned long>(bytes.size()));
+    raw.SetValue(reinterpret_cast<unsigned char*>(&bytes[0]),
+                 static_cast<unsigned long>(bytes.size()));
     raw.SetType(type);
     Exercise(raw, type);
 

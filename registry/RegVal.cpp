@@ -44,7 +44,8 @@ namespace plinth::registry {
 size_t NextListItem(const unsigned char* data, size_t size, size_t at, const char** text) {
   if (data == nullptr || at >= size || data[at] == '\0') return 0;
   const void* nul = std::memchr(data + at, '\0', size - at);
-  const size_t end = nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - data) : size;
+  const size_t end =
+      nul ? static_cast<size_t>(static_cast<const unsigned char*>(nul) - data) : size;
   *text = reinterpret_cast<const char*>(data + at);
   return end - at;
 }
@@ -190,8 +191,7 @@ void CRegVal::SetValue(const char** strings, unsigned long count) {
   m_dwSize = 0;
   if (strings == nullptr) count = 0;
   uint64_t total = 1;
-  for (unsigned long i = 0; i < count; ++i)
-    total += (strings[i] ? std::strlen(strings[i]) : 0) + 1;
+  for (unsigned long i = 0; i < count; ++i) total += (strings[i] ? std::strlen(strings[i]) : 0) + 1;
   if (count == 0) total = 2;
   unsigned char* data = AllocateDataBuffer(CheckedSize(total));
   size_t at = 0;

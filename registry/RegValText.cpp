@@ -18,19 +18,14 @@ Family FamilyOf(unsigned long type) {
   switch (type) {
     case REG_SZ:
     case REG_EXPAND_SZ:
-    case REG_LINK:
-      return Family::kString;
+    case REG_LINK: return Family::kString;
     case REG_DWORD:
-    case REG_DWORD_BIG_ENDIAN:
-      return Family::kNumber;
+    case REG_DWORD_BIG_ENDIAN: return Family::kNumber;
     case REG_BINARY:
     case REG_RESOURCE_LIST:
-    case REG_FULL_RESOURCE_DESCRIPTOR:
-      return Family::kBytes;
-    case REG_MULTI_SZ:
-      return Family::kList;
-    default:
-      return Family::kNone;
+    case REG_FULL_RESOURCE_DESCRIPTOR: return Family::kBytes;
+    case REG_MULTI_SZ: return Family::kList;
+    default: return Family::kNone;
   }
 }
 
@@ -60,14 +55,9 @@ uint32_t ReadNumber(const char* text) {
 CRegVal::CRegVal(const char* text, unsigned long type) : CRegVal() {
   m_dwType = static_cast<DWORD>(type);
   switch (FamilyOf(type)) {
-    case Family::kNone:
-      return;
-    case Family::kString:
-      SetValue(text, false);
-      return;
-    case Family::kNumber:
-      SetValue(static_cast<unsigned long>(ReadNumber(text)));
-      return;
+    case Family::kNone: return;
+    case Family::kString: SetValue(text, false); return;
+    case Family::kNumber: SetValue(static_cast<unsigned long>(ReadNumber(text))); return;
     case Family::kBytes: {
       if (text == nullptr) return;
       CKaString cleaned = GetUnformattedValue(CString(text), type, true, true);
@@ -99,8 +89,7 @@ CRegVal::CRegVal(const char* text, unsigned long type) : CRegVal() {
 CString CRegVal::GetFormattedValue(bool quote, bool wrap) {
   CString result;
   switch (FamilyOf(m_dwType)) {
-    case Family::kNone:
-      break;
+    case Family::kNone: break;
     case Family::kString: {
       CString text;
       GetValue(text);
@@ -157,8 +146,7 @@ CString CRegVal::GetUnformattedValue(CString text, unsigned long type, bool stri
       text.Replace(BytePrefix(type), "");
       text.Remove(':');
       break;
-    default:
-      break;
+    default: break;
   }
   return text;
 }

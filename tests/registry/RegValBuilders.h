@@ -10,7 +10,9 @@ namespace plinth::test {
 
 // Without bytes the value has no buffer.
 inline void MakeValue(CRegVal& value, unsigned long type, std::optional<std::string> bytes) {
-  if (bytes) value.SetValue(reinterpret_cast<unsigned char*>(&(*bytes)[0]), static_cast<unsigned long>(bytes->size()));
+  if (bytes)
+    value.SetValue(reinterpret_cast<unsigned char*>(&(*bytes)[0]),
+                   static_cast<unsigned long>(bytes->size()));
   value.SetType(type);
 }
 

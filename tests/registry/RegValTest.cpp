@@ -7,14 +7,14 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <utility>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "registry/RegValBuilders.h"
 #include "support/Environment.h"
 #include "support/FrameworkExceptions.h"
-#include "registry/RegValBuilders.h"
 
 namespace {
 
@@ -48,14 +48,20 @@ TEST(RegValLayout, SettersWriteTheRegistryLayout) {
       {"assigned text is REG_SZ", [](CRegVal& v) { v.SetValue("a", true), v = "b"; }, 1, "b\0"s},
       {"no bytes", [](CRegVal& v) { v.SetValue(static_cast<unsigned char*>(nullptr), 0); }, 3,
        "\0"s},
-      {"null bytes with a count", [](CRegVal& v) { v.SetValue(static_cast<unsigned char*>(nullptr), 3ul); }, 3, "\0\0\0"s},
+      {"null bytes with a count",
+       [](CRegVal& v) { v.SetValue(static_cast<unsigned char*>(nullptr), 3ul); }, 3, "\0\0\0"s},
       {"bytes", [&](CRegVal& v) { v.SetValue(three, 3); }, 3, "\x01\x02\x03"s},
       {"empty array", [&](CRegVal& v) { v = Strings(array, {}); }, 7, "\0\0"s},
       {"array with an empty item",
-       [&](CRegVal& v) { v.SetValue(Strings(array, {"a", "", "b"})); }, 7, "a\0\0b\0\0"s},
+       [&](CRegVal& v) {
+         v.SetValue(Strings(array, {"a", "", "b"}));
+       },
+       7, "a\0\0b\0\0"s},
       {"embedded NUL leaves zeros",
-       [&](CRegVal& v) { v.SetValue(Strings(array, {CString("a\0b", 3), "c"})); }, 7,
-       "a\0\0\0c\0\0"s},
+       [&](CRegVal& v) {
+         v.SetValue(Strings(array, {CString("a\0b", 3), "c"}));
+       },
+       7, "a\0\0\0c\0\0"s},
       {"pointers, null counts empty", [&](CRegVal& v) { v.SetValue(pointers, 3); }, 7,
        "a\0\0bc\0\0"s},
       {"null pointer array", [](CRegVal& v) { v.SetValue(static_cast<const char**>(nullptr), 2); },
@@ -112,7 +118,7 @@ TEST(RegValGetters, EachGetterTakesItsTypesAndNeverReadsPastTheBuffer) {
       {0, none, {"-", "-", "-", "-", ""}},
       {4, "\x0a\0\0\0"s, {"10", "-", "-", "-", "-"}},
       {5, "\0\0\0\x01"s, {"16777216", "-", "-", "-", "-"}},  // never swapped
-      {4, "\x01\x02\x03"s, {"-", "-", "-", "-", "-"}},         // short
+      {4, "\x01\x02\x03"s, {"-", "-", "-", "-", "-"}},       // short
       {5, none, {"-", "-", "-", "-", ""}},
       {1, "abc\0"s, {"-", "abc", "abc", "-", "-"}},
       {6, "abc"s, {"-", "-", "abc", "-", "-"}},  // unterminated: no pointer to run off with
@@ -148,8 +154,8 @@ TEST(RegValGetters, ByteGetterCopiesOnlyForTheExactSize) {
     std::string destination;  // four bytes after the call
   };
   const Case cases[] = {
-      {"abcde"s, 5, true, "abcd"},  {"abcde"s, 4, false, "...."}, {"abcde"s, 6, false, "...."},
-      {"\0"s, 0, false, "...."},    {"\0"s, 1, true, "\0..."s},   {std::nullopt, 7, true, "...."},
+      {"abcde"s, 5, true, "abcd"}, {"abcde"s, 4, false, "...."}, {"abcde"s, 6, false, "...."},
+      {"\0"s, 0, false, "...."},   {"\0"s, 1, true, "\0..."s},   {std::nullopt, 7, true, "...."},
   };
   for (const Case& c : cases) {
     CRegVal value;
@@ -202,8 +208,7 @@ TEST(RegValCopy, SetTypeAndSettersFromTheOwnBuffer) {
 TEST(RegValCopy, AllocationFailureThrowsAndLeavesNoData) {
   CRegVal value("abc");
   plinth::test::SetEnvironmentVariableForTest("PLINTH_FAULT_INJECT", "HeapAlloc");
-  const bool threw =
-      plinth::test::Throws<CMemoryException>([&] { value.SetValue(5ul); });
+  const bool threw = plinth::test::Throws<CMemoryException>([&] { value.SetValue(5ul); });
   plinth::test::RemoveEnvironmentVariableForTest("PLINTH_FAULT_INJECT");
   EXPECT_TRUE(threw);
   EXPECT_EQ(value.GetRawData(), nullptr);
@@ -233,9 +238,9 @@ class RegValStore : public ::testing::Test {
 
 TEST_F(RegValStore, EveryTypeComesBackAsItWasWritten) {
   const std::pair<unsigned long, std::string> cases[] = {
-      {1, "text\0"s},       {2, "%TEMP%\\x\0"s}, {3, "\0\xff\x10"s},     {4, "\x98\xba\xdc\xfe"s},
-      {5, "\0\0\0\x01"s},   {6, "link\0"s},       {7, "one\0two\0\0"s}, {8, "\0\xff"s},
-      {9, "\x10"s},          {11, "\x01\x02"s},
+      {1, "text\0"s},     {2, "%TEMP%\\x\0"s}, {3, "\0\xff\x10"s},   {4, "\x98\xba\xdc\xfe"s},
+      {5, "\0\0\0\x01"s}, {6, "link\0"s},      {7, "one\0two\0\0"s}, {8, "\0\xff"s},
+      {9, "\x10"s},       {11, "\x01\x02"s},
   };
   for (const auto& [type, bytes] : cases) {
     CRegVal written;

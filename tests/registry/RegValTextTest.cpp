@@ -88,9 +88,9 @@ TEST(RegValFormat, CleaningRemovesTheDecorationsOfTheType) {
       {"hex:\"a\"", 0, true, true, "hex:\"a\""},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(std::string(CRegVal::GetUnformattedValue(c.text, c.type, c.stripQuotes,
-                                                       c.removeLineFeeds)),
-              c.expected)
+    EXPECT_EQ(
+        std::string(CRegVal::GetUnformattedValue(c.text, c.type, c.stripQuotes, c.removeLineFeeds)),
+        c.expected)
         << c.text << " type " << c.type;
 }
 
@@ -148,10 +148,10 @@ TEST(RegValFormat, EveryTypeSurvivesItsTextForm) {
   std::string large(1 << 20, '\0');
   for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 + i / 251);
   const Case cases[] = {
-      {1, "He said \"hi\"\0"s, 1},   {2, "%PATH%\0"s, 1},     {6, "\0"s, 1},
-      {4, "\0\0\0\0"s, 4},           {4, "\x0a\0\0\0"s, 4},   {4, "\xff\xff\xff\xff"s, 4},
-      {5, "\0\0\0\x80"s, 4},         {3, "\0"s, 3},           {3, Counting(0, 255), 3},
-      {8, Counting(0, 16), 3},       {9, Counting(1, 32), 3}, {3, large, 3},
+      {1, "He said \"hi\"\0"s, 1}, {2, "%PATH%\0"s, 1},     {6, "\0"s, 1},
+      {4, "\0\0\0\0"s, 4},         {4, "\x0a\0\0\0"s, 4},   {4, "\xff\xff\xff\xff"s, 4},
+      {5, "\0\0\0\x80"s, 4},       {3, "\0"s, 3},           {3, Counting(0, 255), 3},
+      {8, Counting(0, 16), 3},     {9, Counting(1, 32), 3}, {3, large, 3},
   };
   for (const Case& c : cases) {
     CRegVal value;
@@ -161,8 +161,8 @@ TEST(RegValFormat, EveryTypeSurvivesItsTextForm) {
       const CString text = value.GetFormattedValue(false, wrap);
       const CRegVal rebuilt(text, c.type);
       EXPECT_EQ(rebuilt.GetType(), c.rebuiltType) << c.type << " wrap " << wrap;
-      EXPECT_TRUE(Bytes(rebuilt) == c.bytes) << c.type << " wrap " << wrap << " size "
-                                            << c.bytes.size();
+      EXPECT_TRUE(Bytes(rebuilt) == c.bytes)
+          << c.type << " wrap " << wrap << " size " << c.bytes.size();
     }
   }
   // A list's text form joins its strings; its raw block is what the constructor reads.
@@ -182,7 +182,9 @@ TEST(RegValFormat, DoubleByteCharactersHideNoPrefix) {
   const CString singleByte = CRegVal::GetUnformattedValue("\x82hex:01", 3, true, true);
   _setmbcp(saved);
   EXPECT_EQ(std::string(doubleByte), "\x82hex01");
-  EXPECT_EQ(std::string(singleByte), "\x82" "01");
+  EXPECT_EQ(std::string(singleByte),
+            "\x82"
+            "01");
 }
 
 }  // namespace
