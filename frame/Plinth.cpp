@@ -5,6 +5,7 @@
 
 #include <plinth/KaHresults.h>
 #include <plinth/KaOSVersionInfo.h>
+#include <plinth/Registry.h>
 
 #include "frame/PlinthApp.h"
 #include "frame/Resource.h"
@@ -37,6 +38,24 @@ CPlinthApp thePlinthApp;
 
 // 4. The operating-system version, read once here and never again.
 CKaOSVersionInfo CKaOSVersionInfo::m_cOSVerInfo;
+
+// 5. The root-key names and 6. the display name of a key's default value.
+CMapStringToPtr CRegistry::mapTopKeys(10);
+CString CRegistry::m_strDefaultKey;
+
+namespace {
+
+// Both are filled on first use, which two host threads could otherwise race on; filling them
+// here, while the library loads, leaves every later use a read.
+struct RegistryNamesAtLoad {
+  RegistryNamesAtLoad() {
+    CRegistry registry;  // its construction loads the default value's name
+    CString name;
+    CRegistry::GetStringFromKey(HKEY_CURRENT_USER, name);
+  }
+} theRegistryNamesAtLoad;
+
+}  // namespace
 
 namespace {
 
