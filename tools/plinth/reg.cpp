@@ -564,8 +564,12 @@ std::string OneLine(const std::string& text) {
 // names between KEY and the key being walked are a stack indexed by level.
 class TreePrinter : public CRegistry {
  public:
-  TreePrinter(const KeyPath& path, Output& out, TickProgress& progress)
-      : CRegistry(path.root), shown_(path.Shown()), out_(out), progress_(progress) {}
+  TreePrinter(const KeyPath& path, bool printKeys, Output& out, TickProgress& progress)
+      : CRegistry(path.root),
+        shown_(path.Shown()),
+        printKeys_(printKeys),
+        out_(out),
+        progress_(progress) {}
 
   bool OnValueHit(const char*, const char* name, CRegVal& value, unsigned short level,
                   void*) override {
@@ -585,6 +589,7 @@ class TreePrinter : public CRegistry {
       names_.emplace_back(name);
       depth = level + 1u;
     }
+    if (!printKeys_) return true;
     out_.Write("key    " + std::to_string(depth) + "    " + OneLine(Path(depth)) + "\n");
     progress_.Update(++reports_);
     return !out_.ReaderGone();
@@ -598,6 +603,7 @@ class TreePrinter : public CRegistry {
   }
 
   std::string shown_;
+  bool printKeys_;
   Output& out_;
   TickProgress& progress_;
   std::vector<std::string> names_;
@@ -623,9 +629,10 @@ int RunWalk(const std::vector<std::string>& words) {
   { OpenedKey probe(path, KEY_READ, false); }
   Output out("-");
   TickProgress progress("walking " + path.Shown(), 0, "lines");
-  TreePrinter printer(path, out, progress);
+  // Keys are always reported to the printer, which needs their names for the values' paths.
+  TreePrinter printer(path, (flags & 2) != 0, out, progress);
   // The walk ends early only when the reader of the output went away.
-  printer.RegistryTreeWalk(path.subkey.c_str(), recurse, flags);
+  printer.RegistryTreeWalk(path.subkey.c_str(), recurse, (flags & 1) | 2);
   out.Commit();
   return kExitOk;
 }
