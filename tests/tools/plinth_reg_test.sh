@@ -157,6 +157,10 @@ import)
   check_stderr_input "not a registry file" 2 "standard input, line 1: not a registry file" 'hello\n' reg import -
   check_stderr "missing file" 2 "cannot read 'nothing.reg'" reg import nothing.reg
   check_stderr "no file" 2 "give exactly one FILE" reg import
+  SAMPLE=$(dirname "$0")/../../samples/tour.reg
+  check_args "the sample imports" 0 '' reg import "$SAMPLE"
+  "$PLINTH" reg export 'HKCU\Software\Plinth\Tour' tour.reg
+  expect "the sample exports as it is" cmp -s tour.reg "$SAMPLE"
   many_keys 300
   "$PLINTH" reg export "$K" big.reg
   "$PLINTH" reg delete "$K"
