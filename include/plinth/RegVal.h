@@ -16,6 +16,32 @@
 // Pointers from GetRawData and GetValue(const char*&) stay valid until the data is replaced.
 //
 // A value is copied by assignment only; there is no copy constructor.
+//
+// Choices made where the behaviour is open:
+//  - The buffer comes from the process heap (m_hHeap is GetProcessHeap(); no heap per value).
+//    A buffer that cannot be allocated throws CMemoryException*; the value is then left without
+//    data and keeps its type. A size beyond 32 bits throws the same way.
+//  - A setter releases the old buffer after it has filled the new one, so its input may come
+//    from the value's own buffer.
+//  - Assigning a value without data leaves the target without data and with the source's type;
+//    assigning a value to itself changes nothing.
+//  - GetValue(unsigned long&) refuses (false) a number type without data or with fewer than 4
+//    bytes; GetFormattedValue then gives "".
+//  - GetValue(const char*&) refuses a buffer with no NUL in it (a reader of the pointer would run
+//    past its end); without data it gives true and a null pointer, for type 7 too.
+//    GetValue(CString&) reads an unterminated string buffer up to the buffer's end.
+//  - GetValue(CStringArray&) of type 7 without data gives true and an empty array; a list that
+//    is not closed by an empty string ends at the buffer's end, its last item running to there.
+//  - The byte getter with a null destination copies nothing and answers false where it would
+//    otherwise copy.
+//  - SetValue(const char**, count): a null array stores the empty list; a null element counts as
+//    an empty string (which ends the list for every reader). SetValue(bytes, count) with null
+//    bytes stores count zero bytes.
+//  - Text constructor: numbers are read as atol reads them (C-locale white space, one sign,
+//    decimal digits) but kept modulo 2^32 on every platform, so "4294967295" reads back as
+//    0xFFFFFFFF and "-1" as well; a null text gives 0. For type 7 the text must be a block of
+//    NUL-terminated strings closed by an empty string (two NULs at the end, as a literal
+//    "a\0b\0" has); a null text gives the empty list.
 
 #include <plinth/Export.h>
 #include <plinth/afx/Array.h>

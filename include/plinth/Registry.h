@@ -10,8 +10,16 @@
 // subkey was opened; a tree walk closes every key it walks, the start key included). Pass
 // predefined root keys, or a key you are done with.
 //
-// The value name "(Default)" (any letter case) and the empty name address a key's unnamed
-// default value in LoadKey and SaveKey.
+// The value name "(Default)" (any letter case; m_strDefaultKey, string resource 29093), the
+// empty name and a null name address a key's unnamed default value in LoadKey and SaveKey.
+// DeleteKey passes its name on unchanged. A null subkey path stands for the parent key itself,
+// as the empty path does. m_strDefaultKey and mapTopKeys are filled while the library loads,
+// so "(Default)" is understood before the first object exists and no thread ever races to fill
+// them; the constructors still load the name should it be empty.
+//
+//   CRegistry reg;                                  // HKEY_CURRENT_USER
+//   CString text;
+//   reg.LoadKey("Software\\Example", "(Default)", text, false);   // the unnamed value
 
 #include <plinth/Export.h>
 #include <plinth/RegVal.h>
@@ -86,7 +94,15 @@ class PLINTH_API CRegistry {
   // SetOnValueHitData, OnKeyHit, SetOnKeyHitData, CreateKey.
   //
   // Tree walk. flags: 0x1 reports values, 0x2 reports keys. Without a path the walk starts at
-  // the object's key with the walk path "HKEY_LOCAL_MACHINE".
+  // the object's key with the walk path "HKEY_LOCAL_MACHINE" (and closes that key at its end).
+  // Depth first: a key's values, then each subkey reported and walked before the next one.
+  // A key whose metrics (RegQueryInfoKeyA) cannot be read is passed over as if empty: closed,
+  // nothing reported, the walk goes on. An index that fails to enumerate with an error other
+  // than ERROR_NO_MORE_ITEMS is skipped while it lies below the count the metrics gave; a
+  // failure at or past that count ends that enumeration, so a handle that fails everywhere
+  // still ends its walk. Name buffers hold at least 260 characters whatever the metrics say.
+  // The CRegVal handed to OnValueHit has the size of the value read; its buffer may be larger
+  // and is reused for the next value, so copy from it, never assign to it.
   bool RegistryTreeWalk(const char* path, bool recurse, unsigned int flags);
   virtual bool OnValueHit(const char* path, const char* name, CRegVal& value,
                           unsigned short level, void* data);

@@ -228,6 +228,7 @@ PLINTH_API int WSACleanup(void);
 #include <plinth/win32/Automation.h>
 #include <plinth/win32/Environment.h>
 #include <plinth/win32/Files.h>
+#include <plinth/win32/Memory.h>
 #include <plinth/win32/Modules.h>
 #include <plinth/win32/Power.h>
 #include <plinth/win32/Registry.h>

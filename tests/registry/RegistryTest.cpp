@@ -1,11 +1,10 @@
-// CRegistry's key and value access, against the platform's registry (the POSIX store here,
-// Windows or Wine in the Windows build), in a scratch key of each test's own.
+// CRegistry's key and value access against the platform's registry (the POSIX store, or
+// Windows and Wine in the Windows build).
 #include <gtest/gtest.h>
 
 #include <plinth/Registry.h>
 #include <plinth/win32.h>
 
-#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,395 +15,229 @@
 namespace {
 
 using plinth::test::HandleState;
-using plinth::test::RegistryScratch;
-
 using Bytes = std::vector<unsigned char>;
+using RegistryKeys = plinth::test::RegistryScratch;
 
 Bytes ValueBytes(const CRegVal& value) {
   const unsigned char* data = value.GetRawData();
   return data ? Bytes(data, data + value.GetSize()) : Bytes();
 }
 
-// What the platform holds for a value, read around the class under test.
-struct RawValue {
-  LONG result = ERROR_SUCCESS;
-  DWORD type = 0xDEADBEEF;
-  Bytes data;
-};
-RawValue ReadRaw(HKEY key, const char* name) {
-  RawValue raw;
-  unsigned char buffer[256];
-  DWORD size = sizeof buffer;
-  raw.result = RegQueryValueExA(key, name, nullptr, &raw.type, buffer, &size);
-  if (raw.result == ERROR_SUCCESS) raw.data.assign(buffer, buffer + size);
-  return raw;
+// The type and bytes the platform holds, read around the class under test.
+std::pair<DWORD, Bytes> ReadRaw(HKEY key, const char* name) {
+  unsigned char buffer[64];
+  DWORD type = 0xDEAD, size = sizeof buffer;
+  if (RegQueryValueExA(key, name, nullptr, &type, buffer, &size) != ERROR_SUCCESS) return {};
+  return {type, Bytes(buffer, buffer + size)};
 }
 
-using RegistryKeys = RegistryScratch;
-
-TEST_F(RegistryKeys, EveryValueTypeRoundTripsThroughSaveAndLoad) {
-  const std::vector<std::pair<const char*, std::function<void(CRegVal&)>>> cases = {
-      {"sz", [](CRegVal& v) { v.SetValue("text", false); }},
-      {"empty sz", [](CRegVal& v) { v.SetValue("", false); }},
-      {"expand sz", [](CRegVal& v) { v.SetValue("%TEMP%\\x", true); }},
-      {"binary", [](CRegVal& v) { v.SetValue(Bytes{0, 1, 0xFF}.data(), 3); }},
-      {"dword", [](CRegVal& v) { v.SetValue(0x12345678ul); }},
-      {"big endian",
-       [](CRegVal& v) {
-         v.SetValue(Bytes{0, 0, 0, 1}.data(), 4);
-         v.SetType(REG_DWORD_BIG_ENDIAN);
-       }},
-      {"link",
-       [](CRegVal& v) {
-         v.SetValue("\\Registry\\Machine", false);
-         v.SetType(REG_LINK);
-       }},
-      {"multi sz",
-       [](CRegVal& v) {
-         CStringArray strings;
-         strings.Add("a");
-         strings.Add("bc");
-         v.SetValue(strings);
-       }},
-      {"resource list",
-       [](CRegVal& v) {
-         v.SetValue(Bytes{8, 7, 6}.data(), 3);
-         v.SetType(REG_RESOURCE_LIST);
-       }},
-      {"full resource descriptor",
-       [](CRegVal& v) {
-         v.SetValue(Bytes{9}.data(), 1);
-         v.SetType(REG_FULL_RESOURCE_DESCRIPTOR);
-       }},
-      {"none",
-       [](CRegVal& v) {
-         v.SetValue(Bytes{1, 2}.data(), 2);
-         v.SetType(REG_NONE);
-       }},
-      {"type without family",
-       [](CRegVal& v) {
-         v.SetValue(Bytes{1, 2, 3, 4, 5, 6, 7, 8}.data(), 8);
-         v.SetType(11);
-       }},
-  };
-  for (const auto& [name, build] : cases) {
-    SCOPED_TRACE(name);
-    CRegVal saved;
-    build(saved);
-    ASSERT_TRUE(CRegistry::SaveKey("", name, saved, OpenScratch()));
+TEST_F(RegistryKeys, EveryValueTypeRoundTrips) {
+  for (DWORD type = REG_NONE; type <= REG_QWORD; ++type) {
+    SCOPED_TRACE(type);
+    Bytes data = {'t', 0, 0xFF, static_cast<unsigned char>(type), 0, 0, 0, 0};
+    CRegVal saved(data.data(), static_cast<unsigned long>(data.size()));
+    saved.SetType(type);
+    const std::string name = "v" + std::to_string(type);
+    ASSERT_TRUE(CRegistry::SaveKey("", name.c_str(), saved, Open()));
     CRegVal loaded;
-    ASSERT_TRUE(CRegistry::LoadKey("", name, loaded, scratch_, false));
-    EXPECT_EQ(loaded.GetType(), saved.GetType());
-    EXPECT_EQ(ValueBytes(loaded), ValueBytes(saved));
+    ASSERT_TRUE(CRegistry::LoadKey("", name.c_str(), loaded, scratch_, false));
+    EXPECT_EQ(loaded.GetType(), type);
+    EXPECT_EQ(ValueBytes(loaded), data);
   }
-}
-
-TEST_F(RegistryKeys, LoadReportsMissingAndEmptyValues) {
+  // A value stored with no bytes reads as one zero byte; a missing one leaves the value alone.
   SetRaw("", "empty", REG_BINARY, nullptr, 0);
   CRegVal value(7ul);
   EXPECT_FALSE(CRegistry::LoadKey("", "missing", value, scratch_, false));
-  EXPECT_EQ(value.GetType(), static_cast<unsigned long>(REG_DWORD));
+  EXPECT_FALSE(CRegistry::LoadKey("missing", "empty", value, scratch_, false));
   EXPECT_EQ(ValueBytes(value), (Bytes{7, 0, 0, 0}));
-  EXPECT_FALSE(CRegistry::LoadKey("no such key", "empty", value, scratch_, false));
-  EXPECT_EQ(ValueBytes(value), (Bytes{7, 0, 0, 0}));
-
-  // Stored with no bytes: read as one zero byte.
   ASSERT_TRUE(CRegistry::LoadKey("", "empty", value, scratch_, false));
-  EXPECT_EQ(value.GetType(), static_cast<unsigned long>(REG_BINARY));
+  EXPECT_EQ(value.GetType(), REG_BINARY + 0ul);
   EXPECT_EQ(ValueBytes(value), Bytes{0});
 }
 
-TEST_F(RegistryKeys, DefaultValueNameAddressesTheUnnamedValue) {
-  // Loaded when the library loads, so it holds before any object is constructed.
-  EXPECT_STREQ(CRegistry::m_strDefaultKey, "(Default)");
-  struct Case {
-    const char* name;
-    bool addressesDefault;
-  };
-  const Case cases[] = {
-      {"(Default)", true}, {"(DEFAULT)", true}, {"(default)", true}, {"", true},
-      {nullptr, true},     {"Default", false},  {"(Default) ", false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name ? c.name : "null");
+TEST_F(RegistryKeys, DefaultValueNamesAddressTheUnnamedValue) {
+  EXPECT_STREQ(CRegistry::m_strDefaultKey, "(Default)");  // loaded with the library
+  const std::pair<const char*, bool> cases[] = {{"(Default)", true}, {"(dEFAULT)", true},
+                                                {"", true},          {nullptr, true},
+                                                {"Default", false},  {"(Default) ", false}};
+  for (const auto& [name, isDefault] : cases) {
+    SCOPED_TRACE(name ? name : "null");
     RegDeleteValueA(scratch_, "");
-    ASSERT_TRUE(CRegistry(OpenScratch()).SaveKey("", c.name, "written"));
-    EXPECT_EQ(ReadRaw(scratch_, "").result == ERROR_SUCCESS, c.addressesDefault);
+    ASSERT_TRUE(CRegistry(Open()).SaveKey("", name, "written"));
+    EXPECT_EQ(ReadRaw(scratch_, "").first == REG_SZ, isDefault);
     CString text;
-    EXPECT_TRUE(CRegistry(scratch_).LoadKey("", c.name, text, false));
+    EXPECT_TRUE(CRegistry(scratch_).LoadKey("", name, text, false));
     EXPECT_STREQ(text, "written");
   }
 }
 
-TEST_F(RegistryKeys, TypedLoadsAcceptOnlyTheirTypes) {
-  const unsigned long number = 0x01020304;
-  SetRaw("", "dword", REG_DWORD, &number, 4);
-  SetRaw("", "big", REG_DWORD_BIG_ENDIAN, "\x00\x00\x00\x01", 4);
+TEST_F(RegistryKeys, TypedFormsAcceptOnlyTheirTypes) {
+  SetRaw("", "dword", REG_DWORD, "\4\3\2\1", 4);
+  SetRaw("", "big", REG_DWORD_BIG_ENDIAN, "\0\0\0\1", 4);  // read as is, never swapped
   SetRaw("", "sz", REG_SZ, "abc", 4);
   SetRaw("", "expand", REG_EXPAND_SZ, "%x%", 4);
-  SetRaw("", "binary", REG_BINARY, "\x01\x02\x03", 3);
+  SetRaw("", "binary", REG_BINARY, "\1\2\3", 3);
   SetRaw("", "multi", REG_MULTI_SZ, "a\0b\0", 5);
-  CRegistry registry(scratch_);
-
+  const CRegistry registry(scratch_);
   struct Case {
     const char* name;
-    bool asNumber, asText, asThreeBytes, asList;
+    unsigned long number;  // 99: refused
+    const char* text;      // null: refused
+    int list;              // -1: refused, else the count
+    bool threeBytes;
   };
   const Case cases[] = {
-      {"dword", true, false, false, false},  {"big", true, false, false, false},
-      {"sz", false, true, false, false},     {"expand", false, true, false, false},
-      {"binary", false, false, true, false}, {"multi", false, false, false, true},
-      {"missing", false, false, false, false},
+      {"dword", 0x01020304, nullptr, -1, false},
+      {"big", 0x01000000, nullptr, -1, false},
+      {"sz", 99, "abc", -1, false},
+      {"expand", 99, "%x%", -1, false},
+      {"binary", 99, nullptr, -1, true},
+      {"multi", 99, nullptr, 2, false},
+      {"missing", 99, nullptr, -1, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    unsigned long loadedNumber = 99;
-    EXPECT_EQ(registry.LoadKey("", c.name, loadedNumber, false), c.asNumber);
-    if (!c.asNumber) {
-      EXPECT_EQ(loadedNumber, 99u);
-    }
+    DWORD number = 99;
+    EXPECT_EQ(registry.LoadKey("", c.name, number, false), c.number != 99);
+    EXPECT_EQ(number, c.number);
     CString text("untouched");
-    EXPECT_EQ(registry.LoadKey("", c.name, text, false), c.asText);
-    if (!c.asText) {
-      EXPECT_STREQ(text, "untouched");
-    }
-    unsigned char bytes[4] = {0xEE, 0xEE, 0xEE, 0xEE};
-    EXPECT_EQ(registry.LoadKey("", c.name, bytes, 3, false), c.asThreeBytes);
+    EXPECT_EQ(registry.LoadKey("", c.name, text, false), c.text != nullptr);
+    EXPECT_STREQ(text, c.text ? c.text : "untouched");
     CStringArray list;
-    EXPECT_EQ(registry.LoadKey("", c.name, list, false), c.asList);
+    EXPECT_EQ(registry.LoadKey("", c.name, list, false), c.list >= 0);
+    EXPECT_EQ(c.list >= 0 ? list.GetSize() : -1, c.list);
+    unsigned char bytes[4] = {9, 9, 9, 9};
+    EXPECT_FALSE(registry.LoadKey("", c.name, bytes, 2, false) ||
+                 registry.LoadKey("", c.name, bytes, 4, false));
+    EXPECT_EQ(registry.LoadKey("", c.name, bytes, 3, false), c.threeBytes);
+    EXPECT_EQ(Bytes(bytes, bytes + 4), c.threeBytes ? (Bytes{1, 2, 3, 9}) : (Bytes{9, 9, 9, 9}));
   }
 
-  unsigned long loadedNumber = 0;
-  ASSERT_TRUE(registry.LoadKey("", "big", loadedNumber, false));
-  EXPECT_EQ(loadedNumber, 0x01000000u);  // never byte-swapped
-  DWORD dword = 0;
-  ASSERT_TRUE(registry.LoadKey("", "dword", dword, false));
-  EXPECT_EQ(dword, 0x01020304u);
-  unsigned char bytes[4] = {0xEE, 0xEE, 0xEE, 0xEE};
-  EXPECT_FALSE(registry.LoadKey("", "binary", bytes, 2, false));
-  EXPECT_FALSE(registry.LoadKey("", "binary", bytes, 4, false));
-  ASSERT_TRUE(registry.LoadKey("", "binary", bytes, 3, false));
-  EXPECT_EQ(Bytes(bytes, bytes + 4), (Bytes{1, 2, 3, 0xEE}));
-  CStringArray list;
-  ASSERT_TRUE(registry.LoadKey("", "multi", list, false));
-  ASSERT_EQ(list.GetSize(), 2);
-  EXPECT_STREQ(list[1], "b");
-}
-
-TEST_F(RegistryKeys, TypedSavesWriteTheDocumentedLayouts) {
-  CStringArray noStrings;
+  CStringArray none;
   unsigned char bytes[] = {5, 6};
-  struct Case {
-    const char* name;
-    std::function<bool(const CRegistry&)> save;
-    DWORD type;
-    Bytes data;
+  const std::pair<std::function<bool(const CRegistry&)>, std::pair<DWORD, Bytes>> saves[] = {
+      {[](auto& r) { return r.SaveKey("", "v", "ab"); }, {REG_SZ, {'a', 'b', 0}}},
+      {[](auto& r) { return r.SaveKey("", "v", static_cast<const char*>(nullptr)); },
+       {REG_SZ, {0}}},
+      {[&](auto& r) { return r.SaveKey("", "v", none); }, {REG_MULTI_SZ, {0, 0}}},
+      {[](auto& r) { return r.SaveKey("", "v", 0x0A0B0C0Dul); }, {REG_DWORD, {13, 12, 11, 10}}},
+      {[&](auto& r) { return r.SaveKey("", "v", bytes, 2); }, {REG_BINARY, {5, 6}}},
+      {[&](auto& r) { return r.SaveKey("", "v", bytes, 0); }, {REG_BINARY, {0}}},
   };
-  const Case cases[] = {
-      {"text", [](const CRegistry& r) { return r.SaveKey("", "text", "ab"); }, REG_SZ,
-       Bytes{'a', 'b', 0}},
-      {"null text", [](const CRegistry& r) { return r.SaveKey("", "null text", (const char*)nullptr); },
-       REG_SZ, Bytes{0}},
-      {"list", [&](const CRegistry& r) { return r.SaveKey("", "list", noStrings); }, REG_MULTI_SZ,
-       Bytes{0, 0}},
-      {"number", [](const CRegistry& r) { return r.SaveKey("", "number", 0x0A0B0C0Dul); },
-       REG_DWORD, Bytes{0x0D, 0x0C, 0x0B, 0x0A}},
-      {"bytes", [&](const CRegistry& r) { return r.SaveKey("", "bytes", bytes, 2); }, REG_BINARY,
-       Bytes{5, 6}},
-      {"no bytes", [&](const CRegistry& r) { return r.SaveKey("", "no bytes", bytes, 0); },
-       REG_BINARY, Bytes{0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    CRegistry registry(OpenScratch());
-    ASSERT_TRUE(c.save(registry));
-    const RawValue raw = ReadRaw(scratch_, c.name);
-    ASSERT_EQ(raw.result, ERROR_SUCCESS);
-    EXPECT_EQ(raw.type, c.type);
-    EXPECT_EQ(raw.data, c.data);
+  for (const auto& [save, expected] : saves) {
+    ASSERT_TRUE(save(CRegistry(Open())));
+    EXPECT_EQ(ReadRaw(scratch_, "v"), expected);
   }
 }
 
-// Which parent keys each operation closes: the parent is a handle the test opened itself.
-TEST_F(RegistryKeys, OperationsCloseTheirParentKeyAsDocumented) {
+TEST_F(RegistryKeys, OperationsCloseTheParentKeyAsDocumented) {
   SetRaw("sub", "value", REG_SZ, "x", 2);
-  CRegVal value("new");
-  struct Case {
-    const char* what;
-    std::function<bool(HKEY)> operation;
-    bool result;
-    bool parentClosed;
-  };
-  const Case cases[] = {
-      {"LoadKey", [&](HKEY k) { return CRegistry::LoadKey("sub", "value", value, k, false); },
-       true, false},
-      {"LoadKey closing",
-       [&](HKEY k) { return CRegistry::LoadKey("sub", "value", value, k, true); }, true, true},
-      {"LoadKey of a missing key",
-       [&](HKEY k) { return CRegistry::LoadKey("none", "value", value, k, true); }, false, false},
-      {"LoadKey of a missing value",
-       [&](HKEY k) { return CRegistry::LoadKey("sub", "none", value, k, true); }, false, false},
-      {"member LoadKey closing",
-       [&](HKEY k) {
-         CString text;
-         return CRegistry(k).LoadKey("sub", "value", text, true);
-       },
-       true, true},
-      {"SaveKey", [&](HKEY k) { return CRegistry::SaveKey("sub", "saved", value, k); }, true,
-       true},
-      {"SaveKey creating a key",
-       [&](HKEY k) { return CRegistry::SaveKey("new\\deeper", "saved", value, k); }, true, true},
-      {"DeleteKey of a value",
-       [&](HKEY k) { return CRegistry::DeleteKey("sub", "saved", k); }, true, true},
-      {"DeleteKey of a missing value",
-       [&](HKEY k) { return CRegistry::DeleteKey("sub", "none", k); }, false, true},
-      {"DeleteKey of a value of a missing key",
-       [&](HKEY k) { return CRegistry::DeleteKey("none", "value", k); }, false, false},
-      {"DeleteKey of a key", [&](HKEY k) { return CRegistry::DeleteKey("new", nullptr, k); },
-       true, false},
-      {"DeleteKey of a missing key",
-       [&](HKEY k) { return CRegistry::DeleteKey("none", nullptr, k); }, false, false},
-      {"HasEntries",
-       [&](HKEY k) { return CRegistry::HasEntries("sub", nullptr, nullptr, k); }, true, false},
-      {"CreateKey", [&](HKEY k) { return CRegistry(k).CreateKey("made\\here"); }, true, false},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    HKEY parent = OpenScratch();
-    EXPECT_EQ(c.operation(parent), c.result);
-    EXPECT_EQ(HandleState(parent), c.parentClosed ? ERROR_INVALID_HANDLE : ERROR_SUCCESS);
-    if (!c.parentClosed) RegCloseKey(parent);
-  }
-}
-
-TEST_F(RegistryKeys, SaveKeyThatCannotCreateItsKeyLeavesTheParentOpen) {
   const std::string tooLong(300, 'k');
-  HKEY parent = OpenScratch();
-  EXPECT_FALSE(CRegistry::SaveKey(tooLong.c_str(), "v", CRegVal(1ul), parent));
-  EXPECT_EQ(HandleState(parent), ERROR_SUCCESS);
-  RegCloseKey(parent);
-}
-
-TEST_F(RegistryKeys, DeleteKeyRemovesAWholeSubtreeOrOneValue) {
-  SetRaw("a", "top", REG_SZ, "1", 2);
-  SetRaw("a\\b", "middle", REG_SZ, "2", 2);
-  SetRaw("a\\b\\c", "deep", REG_SZ, "3", 2);
-  SetRaw("a\\b2", "", REG_SZ, "4", 2);
-
-  EXPECT_TRUE(CRegistry::DeleteKey("a\\b", "middle", OpenScratch()));
-  EXPECT_TRUE(KeyExists("a\\b"));
-  EXPECT_EQ(ReadRaw(scratch_, "middle").result, ERROR_FILE_NOT_FOUND);
-
-  EXPECT_TRUE(CRegistry::DeleteKey("a", nullptr, scratch_));
-  EXPECT_FALSE(KeyExists("a"));
-  EXPECT_FALSE(CRegistry::DeleteKey("a", nullptr, scratch_));
-}
-
-TEST_F(RegistryKeys, HasEntriesCountsSubkeysAndValues) {
-  CreateSubkey("empty");
-  SetRaw("values", "one", REG_DWORD, "\1\0\0\0", 4);
-  SetRaw("values", "two", REG_DWORD, "\2\0\0\0", 4);
-  CreateSubkey("keys\\x");
-  CreateSubkey("keys\\y");
-  CreateSubkey("keys\\y\\z");
-  struct Case {
-    const char* subkey;
-    bool result;
-    unsigned long subkeys, values;
+  // Operations: L LoadKey, l LoadKey(CString&) through an object, S SaveKey, D DeleteKey,
+  // H HasEntries, C CreateKey.
+  const std::tuple<char, const char*, const char*, bool, bool, bool> cases[] = {
+      // operation, subkey, value name, close flag, result, parent closed
+      {'L', "sub", "value", false, true, false},    {'L', "sub", "value", true, true, true},
+      {'L', "no", "value", true, false, false},     {'L', "sub", "no", true, false, false},
+      {'l', "sub", "value", true, true, true},      {'S', "new\\deeper", "v", 0, true, true},
+      {'S', tooLong.c_str(), "v", 0, false, false}, {'D', "new\\deeper", "v", 0, true, true},
+      {'D', "sub", "no", 0, false, true},           {'D', "no", "value", 0, false, false},
+      {'D', "new", nullptr, 0, true, false},        {'D', "new", nullptr, 0, false, false},
+      {'H', "sub", nullptr, 0, true, false},        {'C', "made\\here", nullptr, 0, true, false},
   };
-  const Case cases[] = {
-      {"empty", false, 0, 0}, {"values", true, 0, 2}, {"keys", true, 2, 0}, {"missing", false, 0, 0}};
-  CRegistry registry(scratch_);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.subkey);
-    unsigned long subkeys = 77, values = 77;
-    EXPECT_EQ(registry.HasEntries(c.subkey, &subkeys, &values), c.result);
-    EXPECT_EQ(subkeys, c.subkeys);
-    EXPECT_EQ(values, c.values);
-    EXPECT_EQ(registry.HasEntries(c.subkey, nullptr, nullptr), c.result);
+  for (const auto& [operation, subkey, name, closeKey, result, closed] : cases) {
+    SCOPED_TRACE(testing::Message() << operation << " " << subkey << " " << (name ? name : "-"));
+    HKEY parent = Open();
+    CRegVal value("new");
+    CString text;
+    switch (operation) {
+      case 'L': EXPECT_EQ(CRegistry::LoadKey(subkey, name, value, parent, closeKey), result); break;
+      case 'l': EXPECT_EQ(CRegistry(parent).LoadKey(subkey, name, text, closeKey), result); break;
+      case 'S': EXPECT_EQ(CRegistry::SaveKey(subkey, name, value, parent), result); break;
+      case 'D': EXPECT_EQ(CRegistry::DeleteKey(subkey, name, parent), result); break;
+      case 'H': EXPECT_EQ(CRegistry::HasEntries(subkey, nullptr, nullptr, parent), result); break;
+      default: EXPECT_EQ(CRegistry(parent).CreateKey(subkey), result); break;
+    }
+    EXPECT_EQ(HandleState(parent), closed ? ERROR_INVALID_HANDLE : ERROR_SUCCESS);
+    if (!closed) RegCloseKey(parent);
   }
-  DWORD subkeys = 77, values = 77;
-  EXPECT_TRUE(registry.HasEntries("keys", &subkeys, &values));
-  EXPECT_EQ(subkeys, 2u);
 }
 
-TEST_F(RegistryKeys, CreateKeyCreatesEveryKeyAlongThePath) {
+TEST_F(RegistryKeys, KeysAreCreatedCountedAndDeleted) {
   CRegistry registry(scratch_);
+  auto exists = [&](const char* subkey) {
+    HKEY key = nullptr;
+    return RegOpenKeyExA(scratch_, subkey, 0, KEY_READ, &key) == 0 && RegCloseKey(key) == 0;
+  };
   EXPECT_TRUE(registry.CreateKey("a\\b\\c"));
-  EXPECT_TRUE(KeyExists("a"));
-  EXPECT_TRUE(KeyExists("a\\b"));
-  EXPECT_TRUE(KeyExists("a\\b\\c"));
-  EXPECT_TRUE(registry.CreateKey("single"));
-  EXPECT_TRUE(KeyExists("single"));
+  EXPECT_TRUE(exists("a") && exists("a\\b") && exists("a\\b\\c"));
   EXPECT_FALSE(registry.CreateKey(CString(std::string(300, 'k').c_str()) + "\\below"));
+  SetRaw("a\\b", "one", REG_SZ, "1", 2);
+  SetRaw("a\\b", "two", REG_SZ, "2", 2);
+  RegCloseKey(Open("a\\b2"));
+  const std::tuple<const char*, bool, unsigned long, unsigned long> counts[] = {
+      {"a", true, 2, 0}, {"a\\b", true, 1, 2}, {"a\\b\\c", false, 0, 0}, {"no", false, 0, 0}};
+  for (const auto& [subkey, any, subkeys, values] : counts) {
+    unsigned long foundSubkeys = 77, foundValues = 77;
+    EXPECT_EQ(registry.HasEntries(subkey, &foundSubkeys, &foundValues), any) << subkey;
+    EXPECT_EQ(std::pair(foundSubkeys, foundValues), std::pair(subkeys, values)) << subkey;
+  }
+  EXPECT_TRUE(CRegistry::DeleteKey("a\\b", "one", Open()));
+  EXPECT_TRUE(exists("a\\b"));
+  EXPECT_EQ(ReadRaw(scratch_, "one").first, 0u);
+  EXPECT_TRUE(registry.DeleteKey("a", nullptr));
+  EXPECT_FALSE(exists("a"));
 }
 
-TEST(RegistryNames, GetKeysFromStringSplitsAtTheFirstBackslash) {
-  struct Case {
-    const char* text;
-    int found;
-    HKEY key;
-    const char* subkey;
-  };
+TEST(RegistryNames, RootNamesAndHandles) {
+  const int savedPage = _getmbcp();
+  ASSERT_EQ(_setmbcp(_MB_CP_SBCS), 0);
   HKEY const unchanged = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x1234));
-  const Case cases[] = {
-      {"HKEY_Local_Machine\\SOFTWARE\\Example", 1, HKEY_LOCAL_MACHINE, "SOFTWARE\\Example"},
-      {"HKLM\\SOFTWARE", 0, unchanged, "SOFTWARE"},
-      {"HKEY_USERS", 1, HKEY_USERS, "(unchanged)"},
-      {"hkey_classes_root\\", 1, HKEY_CLASSES_ROOT, ""},
-      {"HKEY_DYN_DATA\\a\\b", 1, HKEY_DYN_DATA, "a\\b"},
-      {"HKCU", 0, unchanged, "(unchanged)"},
-      {"", 0, unchanged, "(unchanged)"},
-      {"\\HKEY_USERS", 0, unchanged, "HKEY_USERS"},
+  const std::tuple<int, const char*, HKEY, const char*> cases[] = {
+      {_MB_CP_SBCS, "HKEY_Local_Machine\\SOFTWARE\\Example", HKEY_LOCAL_MACHINE,
+       "SOFTWARE\\Example"},
+      {_MB_CP_SBCS, "HKLM\\SOFTWARE", unchanged, "SOFTWARE"},  // set before the lookup fails
+      {_MB_CP_SBCS, "HKEY_USERS", HKEY_USERS, "(unchanged)"},
+      {_MB_CP_SBCS, "hkey_classes_root\\", HKEY_CLASSES_ROOT, ""},
+      {_MB_CP_SBCS, "", unchanged, "(unchanged)"},
+      {_MB_CP_SBCS, "\x95\x5CHKEY_USERS\\sub", unchanged, "HKEY_USERS\\sub"},
+      // In code page 932, 0x95 0x5C is one character: its trail byte separates nothing.
+      {932, "\x95\x5CHKEY_USERS\\sub", unchanged, "sub"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const auto& [page, text, expectedKey, expectedSubkey] : cases) {
+    ASSERT_EQ(_setmbcp(page), 0);
     HKEY key = unchanged;
     CString subkey("(unchanged)");
-    const int found = CRegistry::GetKeysFromString(c.text, key, subkey);
-    EXPECT_EQ(found != 0, c.found != 0);
-    EXPECT_EQ(key, c.key);
-    EXPECT_STREQ(subkey, c.subkey);
+    EXPECT_EQ(CRegistry::GetKeysFromString(text, key, subkey) != 0, expectedKey != unchanged);
+    EXPECT_EQ(key, expectedKey) << text;
+    EXPECT_STREQ(subkey, expectedSubkey);
   }
-}
+  _setmbcp(savedPage);
 
-TEST(RegistryNames, GetKeysFromStringStepsOverDoubleByteCharacters) {
-  // 0x95 0x5C is one character in code page 932: its trail byte is no separator there.
-  const int saved = _getmbcp();
-  const char* text = "\x95\x5CHKEY_USERS\\sub";
-  HKEY key = nullptr;
-  CString subkey;
-  ASSERT_EQ(_setmbcp(932), 0);
-  EXPECT_EQ(CRegistry::GetKeysFromString(text, key, subkey), 0);
-  EXPECT_STREQ(subkey, "sub");
-  ASSERT_EQ(_setmbcp(_MB_CP_SBCS), 0);
-  EXPECT_EQ(CRegistry::GetKeysFromString(text, key, subkey), 0);
-  EXPECT_STREQ(subkey, "HKEY_USERS\\sub");
-  _setmbcp(saved);
-}
-
-TEST(RegistryNames, GetStringFromKeyNamesThePredefinedKeysInLowerCase) {
-  const std::pair<HKEY, const char*> cases[] = {
-      {HKEY_CLASSES_ROOT, "hkey_classes_root"},         {HKEY_CURRENT_USER, "hkey_current_user"},
-      {HKEY_LOCAL_MACHINE, "hkey_local_machine"},       {HKEY_USERS, "hkey_users"},
-      {HKEY_PERFORMANCE_DATA, "hkey_performance_data"}, {HKEY_CURRENT_CONFIG, "hkey_current_config"},
-      {HKEY_DYN_DATA, "hkey_dyn_data"},
-  };
-  for (const auto& [key, name] : cases) {
-    CString found;
-    EXPECT_TRUE(CRegistry::GetStringFromKey(key, found));
-    EXPECT_STREQ(found, name);
-  }
-  CString found;
-  EXPECT_FALSE(CRegistry::GetStringFromKey(reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x80000007)), found));
-  EXPECT_FALSE(CRegistry::GetStringFromKey(nullptr, found));
+  // Every root name, spelled out, back and forth.
   EXPECT_EQ(CRegistry::mapTopKeys.GetCount(), 7);
+  const std::pair<HKEY, CString> roots[] = {{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT"},
+                                            {HKEY_CURRENT_USER, "HKEY_CURRENT_USER"},
+                                            {HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE"},
+                                            {HKEY_USERS, "HKEY_USERS"},
+                                            {HKEY_PERFORMANCE_DATA, "HKEY_PERFORMANCE_DATA"},
+                                            {HKEY_CURRENT_CONFIG, "HKEY_CURRENT_CONFIG"},
+                                            {HKEY_DYN_DATA, "HKEY_DYN_DATA"}};
+  for (auto [root, text] : roots) {
+    HKEY key = nullptr;
+    CString subkey, name;
+    EXPECT_NE(CRegistry::GetKeysFromString(text, key, subkey), 0);
+    EXPECT_EQ(key, root) << text;
+    EXPECT_TRUE(CRegistry::GetStringFromKey(root, name));
+    EXPECT_STREQ(name, text.MakeLower());
+  }
+  CString name;
+  EXPECT_FALSE(CRegistry::GetStringFromKey(HKEY(uintptr_t(HKEY_DYN_DATA) + 1), name));
 }
 
-// Reports the callback data the walk hands over with the start key.
+// Shows the callback data the walk hands over with its start key.
 struct DataRecorder : CRegistry {
-  explicit DataRecorder(HKEY key) : CRegistry(key) {}
-  DataRecorder(const CRegistry& other) : CRegistry(other) {}
+  using CRegistry::CRegistry;
   bool OnKeyHit(HKEY, const char*, const char*, unsigned short, void* data) override {
     seen = data;
     return false;
@@ -414,33 +247,26 @@ struct DataRecorder : CRegistry {
 
 TEST_F(RegistryKeys, CopiesKeepTheKeyAndOnlyAssignmentKeepsCallbackData) {
   int keyData = 0;
-  CRegistry source(HKEY_CURRENT_USER);
+  DataRecorder source(HKEY_CURRENT_USER);
   source.SetOnKeyHitData(&keyData);
-  DataRecorder copied(source);
-  DataRecorder assigned(HKEY_CLASSES_ROOT);
-  static_cast<CRegistry&>(assigned) = source;
-  EXPECT_EQ(copied.GetKey(), HKEY_CURRENT_USER);
-  EXPECT_EQ(assigned.GetKey(), HKEY_CURRENT_USER);
+  DataRecorder copied(source), assigned(HKEY_USERS);
+  assigned = source;
   copied.RegistryTreeWalk(path_.c_str(), false, 0x2);
   assigned.RegistryTreeWalk(path_.c_str(), false, 0x2);
   EXPECT_EQ(copied.seen, nullptr);
   EXPECT_EQ(assigned.seen, &keyData);
-
   EXPECT_EQ(CRegistry().GetKey(), HKEY_CURRENT_USER);
-  CRegistry object(HKEY_USERS);
-  EXPECT_EQ(object.SetKey(HKEY_LOCAL_MACHINE), HKEY_USERS);
-  EXPECT_EQ(object.GetKey(), HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(copied.SetKey(HKEY_USERS), HKEY_CURRENT_USER);
+  EXPECT_EQ(copied.GetKey(), HKEY_USERS);
 }
 
 TEST(RegistryObject, ConnectKeepsThePreviousKeyWhenTheMachineCannotBeReached) {
   CRegistry registry(HKEY_USERS);
   ASSERT_TRUE(registry.Connect(nullptr, HKEY_CURRENT_USER));
-  HKEY connected = registry.GetKey();
-  EXPECT_EQ(HandleState(connected), ERROR_SUCCESS);
-  RegCloseKey(connected);
-
+  EXPECT_EQ(HandleState(registry.GetKey()), ERROR_SUCCESS);
+  RegCloseKey(registry.GetKey());
   if (plinth::test::RunningUnderWine())
-    GTEST_SKIP() << "Wine looks a remote machine up over the network, which may take minutes";
+    GTEST_SKIP() << "Wine looks a remote machine up on the network, which may take minutes";
   registry.SetKey(HKEY_USERS);
   EXPECT_FALSE(registry.Connect("\\\\plinth-unreachable.invalid", HKEY_LOCAL_MACHINE));
   EXPECT_EQ(registry.GetKey(), HKEY_USERS);
