@@ -8,9 +8,11 @@
 //         Colour    REG_SZ    blue
 //         Count    REG_DWORD    0x2a
 
+#include <plinth/Registry.h>
 #include <plinth/win32.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "IoSystem.h"
+#include "RegFileStore.h"
 #include "Tool.h"
 
 namespace plinth_tool {
@@ -29,22 +33,6 @@ namespace {
 class NotFound : public ToolError {
  public:
   using ToolError::ToolError;
-};
-
-struct RootName {
-  const char* full;
-  const char* brief;
-  HKEY key;
-};
-
-const RootName kRoots[] = {
-    {"HKEY_CLASSES_ROOT", "HKCR", HKEY_CLASSES_ROOT},
-    {"HKEY_CURRENT_USER", "HKCU", HKEY_CURRENT_USER},
-    {"HKEY_LOCAL_MACHINE", "HKLM", HKEY_LOCAL_MACHINE},
-    {"HKEY_USERS", "HKU", HKEY_USERS},
-    {"HKEY_PERFORMANCE_DATA", nullptr, HKEY_PERFORMANCE_DATA},
-    {"HKEY_CURRENT_CONFIG", "HKCC", HKEY_CURRENT_CONFIG},
-    {"HKEY_DYN_DATA", nullptr, HKEY_DYN_DATA},
 };
 
 struct TypeName {
@@ -86,16 +74,9 @@ struct KeyPath {
 };
 
 KeyPath ParseKey(const std::string& text) {
-  const std::size_t slash = text.find('\\');
-  const std::string root = text.substr(0, slash);
-  for (const RootName& candidate : kRoots) {
-    if (SameNoCase(root, candidate.full) ||
-        (candidate.brief && SameNoCase(root, candidate.brief))) {
-      std::string subkey = slash == std::string::npos ? "" : text.substr(slash + 1);
-      while (!subkey.empty() && subkey.back() == '\\') subkey.pop_back();
-      return {candidate.key, candidate.full, subkey};
-    }
-  }
+  std::string subkey;
+  if (const plinth_regfile::RootName* root = plinth_regfile::SplitRootPath(text, subkey))
+    return {root->key, root->full, subkey};
   throw ToolError("'" + text +
                   "' does not start with a root key; begin it with HKLM, HKCU, HKCR, HKU, HKCC "
                   "or a full name such as HKEY_CURRENT_USER");
@@ -525,6 +506,202 @@ int RunDelete(const std::vector<std::string>& words) {
   return kExitOk;
 }
 
+
+// A count on stderr while a tree is walked or a file imported, for work of unknown length:
+// silent when stderr is not a terminal and for the first second (PLINTH_PROGRESS_DELAY_MS
+// changes the wait, for tests of the display), so that small trees print nothing.
+class TickProgress {
+ public:
+  TickProgress(std::string label, std::uint64_t total, const char* unit)
+      : label_(std::move(label)), unit_(unit), total_(total), active_(StandardErrorIsTerminal()) {
+    const char* delay = std::getenv("PLINTH_PROGRESS_DELAY_MS");
+    next_ = std::chrono::steady_clock::now() +
+            std::chrono::milliseconds(delay != nullptr ? std::atoi(delay) : 1000);
+  }
+  ~TickProgress() {
+    if (shown_) std::fprintf(stderr, "\r\033[K");
+  }
+  TickProgress(const TickProgress&) = delete;
+  TickProgress& operator=(const TickProgress&) = delete;
+
+  void Update(std::uint64_t done) {
+    // The clock is read on the first call and then every 64th: cheap enough per value.
+    if (!active_ || calls_++ % 64 != 0) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now < next_) return;
+    next_ = now + std::chrono::milliseconds(200);
+    if (total_ > 0)
+      std::fprintf(stderr, "\rplinth: %s %3d%% (%llu of %llu %s)", label_.c_str(),
+                   static_cast<int>(std::min(done, total_) * 100 / total_),
+                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total_),
+                   unit_);
+    else
+      std::fprintf(stderr, "\rplinth: %s … %llu %s", label_.c_str(),
+                   static_cast<unsigned long long>(done), unit_);
+    std::fflush(stderr);
+    shown_ = true;
+  }
+
+ private:
+  std::string label_;
+  const char* unit_;
+  std::uint64_t total_;
+  bool active_;
+  bool shown_ = false;
+  std::uint64_t calls_ = 0;
+  std::chrono::steady_clock::time_point next_;
+};
+
+// One report per line: a line feed or carriage return in a name or string prints as \n or \r.
+std::string OneLine(const std::string& text) {
+  if (text.find_first_of("\r\n") == std::string::npos) return text;
+  std::string line;
+  for (char c : text) line += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
+  return line;
+}
+
+// The walk reports a subkey with the level of the key it was found in, depth first, so the
+// names between KEY and the key being walked are a stack indexed by level.
+class TreePrinter : public CRegistry {
+ public:
+  TreePrinter(const KeyPath& path, bool printKeys, Output& out, TickProgress& progress)
+      : CRegistry(path.root),
+        shown_(path.Shown()),
+        printKeys_(printKeys),
+        out_(out),
+        progress_(progress) {}
+
+  bool OnValueHit(const char*, const char* name, CRegVal& value, unsigned short level,
+                  void*) override {
+    const DWORD type = static_cast<DWORD>(value.GetType());
+    const std::string data(reinterpret_cast<const char*>(value.GetRawData()), value.GetSize());
+    out_.Write("value    " + std::to_string(level) + "    " + OneLine(Path(level)) + "    " +
+               OneLine(ShownName(name)) + "    " + TypeText(type) + "    " +
+               OneLine(DataText(type, data)) + "\n");
+    progress_.Update(++reports_);
+    return !out_.ReaderGone();
+  }
+
+  bool OnKeyHit(HKEY, const char*, const char* name, unsigned short level, void*) override {
+    unsigned depth = 0;
+    if (name != nullptr) {
+      names_.resize(level);
+      names_.emplace_back(name);
+      depth = level + 1u;
+    }
+    if (!printKeys_) return true;
+    out_.Write("key    " + std::to_string(depth) + "    " + OneLine(Path(depth)) + "\n");
+    progress_.Update(++reports_);
+    return !out_.ReaderGone();
+  }
+
+ private:
+  std::string Path(std::size_t depth) const {
+    std::string path = shown_;
+    for (std::size_t i = 0; i < depth && i < names_.size(); ++i) path += "\\" + names_[i];
+    return path;
+  }
+
+  std::string shown_;
+  bool printKeys_;
+  Output& out_;
+  TickProgress& progress_;
+  std::vector<std::string> names_;
+  std::uint64_t reports_ = 0;
+};
+
+int RunWalk(const std::vector<std::string>& words) {
+  std::vector<std::string> positional;
+  unsigned int flags = 0;
+  bool recurse = false;
+  for (const std::string& word : words) {
+    if (word == "--values" || word == "/values") flags |= 1;
+    else if (word == "--keys" || word == "/keys") flags |= 2;
+    else if (word == "--recurse" || word == "/s" || word == "-s" || word == "/S") recurse = true;
+    else if (word.size() > 1 && word[0] == '-')
+      throw ToolError("'" + word + "' is not an option of 'plinth reg walk'; run 'plinth reg walk --help'");
+    else positional.push_back(word);
+  }
+  if (positional.size() != 1)
+    throw ToolError("give exactly one KEY; run 'plinth reg walk --help'");
+  if (flags == 0) flags = 3;
+  const KeyPath path = ParseKey(positional[0]);
+  { OpenedKey probe(path, KEY_READ, false); }
+  Output out("-");
+  TickProgress progress("walking " + path.Shown(), 0, "lines");
+  // Keys are always reported to the printer, which needs their names for the values' paths.
+  TreePrinter printer(path, (flags & 2) != 0, out, progress);
+  // The walk ends early only when the reader of the output went away.
+  printer.RegistryTreeWalk(path.subkey.c_str(), recurse, (flags & 1) | 2);
+  out.Commit();
+  return kExitOk;
+}
+
+int RunExport(const std::vector<std::string>& words) {
+  Arguments arguments = ParseArguments(words, "export", {});
+  if (arguments.positional.empty() || arguments.positional.size() > 2)
+    throw ToolError("give one KEY and at most one FILE; run 'plinth reg export --help'");
+  const KeyPath path = ParseKey(arguments.positional[0]);
+  const std::string file = arguments.positional.size() == 2 ? arguments.positional[1] : "-";
+  { OpenedKey probe(path, KEY_READ, false); }
+  Output out(file);
+  TickProgress progress("exporting " + path.Shown(), 0, "keys");
+  try {
+    plinth_regfile::ExportRegistryTree(
+        path.root, path.subkey, path.Shown(),
+        [&](std::string& text) {
+          out.Write(text);
+          text.clear();
+        },
+        [&](std::uint64_t keys) {
+          progress.Update(keys);
+          return !out.ReaderGone();
+        });
+  } catch (const plinth_regfile::RegStoreError& error) {
+    if (error.code() == ERROR_FILE_NOT_FOUND)
+      throw NotFound(path.Shown() + ": no such key; list what is there with 'plinth reg keys'");
+    Fail(error.what(), error.code());
+  }
+  out.Commit();
+  return kExitOk;
+}
+
+int RunImport(const std::vector<std::string>& words) {
+  Arguments arguments = ParseArguments(words, "import", {});
+  if (arguments.positional.size() != 1)
+    throw ToolError("give exactly one FILE ('-' for standard input); run 'plinth reg import --help'");
+  const std::string& file = arguments.positional[0];
+  const std::string where = DisplayName(file);
+  const std::string data = ReadInput(file);
+  std::vector<plinth_regfile::RegFileSection> sections;
+  try {
+    sections = plinth_regfile::ParseRegFile(data);
+  } catch (const plinth_regfile::RegFileError& error) {
+    throw ToolError(where + ", line " + std::to_string(error.line()) + ": " + error.what() +
+                    "; nothing was imported");
+  }
+  std::uint64_t entries = 0;
+  for (const auto& section : sections) entries += section.values.size() + 1;
+  TickProgress progress("importing " + where, entries, "entries");
+  try {
+    plinth_regfile::ImportRegFile(sections, [&](std::uint64_t done) {
+      progress.Update(done);
+      return true;
+    });
+  } catch (const plinth_regfile::RegStoreError& error) {
+    const std::string at = where + ", line " + std::to_string(error.line()) + ": ";
+    if (error.code() == ERROR_BAD_PATHNAME && error.what()[0] == '[')
+      throw ToolError(at + "the section " + error.what() +
+                      " does not start with a root key; begin it with a full name such as "
+                      "HKEY_CURRENT_USER (the sections above it were imported)");
+    if (error.code() == ERROR_ACCESS_DENIED && error.what()[0] != '[' &&
+        std::string(error.what()).find('\\') == std::string::npos)
+      throw ToolError(at + error.what() + ": a root key cannot be deleted; name a key below it");
+    Fail(at + error.what(), error.code());
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 void AddRegCommands(CLI::App& app, int& exitCode) {
@@ -563,6 +740,37 @@ void AddRegCommands(CLI::App& app, int& exitCode) {
        "Example: plinth reg keys HKCU\\Software\n"
        "Exit status: 0 printed, 1 no such key, 2 usage or registry error.",
        RunKeys},
+      {"walk", "Print a key, its values and its subkeys, one line each: walk KEY [--values] "
+               "[--keys] [--recurse]",
+       "Lines: 'key    DEPTH    PATH' and 'value    DEPTH    PATH    NAME    TYPE    DATA', "
+       "separated by four blanks, DEPTH counting from 0 at KEY; values first, then each subkey "
+       "followed by everything below it (with --recurse, also /s). --values or --keys alone "
+       "prints only those lines. Data prints as in 'query'; a line feed or carriage return in "
+       "a name or data prints as \\n or \\r (use 'export' for the exact bytes).\n"
+       "Example: plinth reg walk HKCU\\Software\\Example --recurse\n"
+       "Exit status: 0 printed, 1 no such key, 2 usage or registry error.",
+       RunWalk},
+      {"export", "Write a key and everything below it as a registry file: export KEY [FILE]",
+       "Writes REGEDIT4 with CR LF line ends to FILE, or to standard output without one (or "
+       "with '-'). \"NAME\"=\"text\" (\\\\ and \\\" escaped; @ is the default value), "
+       "dword:0000002a, hex:01,02 (REG_BINARY) and hex(N):… with N the type in hexadecimal for "
+       "everything else, including any value a plain line would not give back byte for byte "
+       "(a string with a line feed, no terminating NUL or an embedded NUL; a DWORD not of 4 "
+       "bytes). A line feed or carriage return in a value name is written \\n or \\r; in a "
+       "key name, [A\\\\nB] (two backslashes, as a key path never has two in a row). A "
+       "section ends at the last ']' of its line.\n"
+       "Example: plinth reg export HKCU\\Software\\Example example.reg\n"
+       "Exit status: 0 written, 1 no such key, 2 usage or registry error.",
+       RunExport},
+      {"import", "Apply a registry file to the registry: import FILE ('-' reads standard input)",
+       "Reads what export writes, with LF or CR LF line ends, and UTF-16 files that start with "
+       "'Windows Registry Editor Version 5.00'. [-KEY] deletes a key and everything below it, "
+       "\"NAME\"=- deletes a value, lines starting with ';' are comments. The whole file is "
+       "checked before anything is changed: a malformed line is reported with its number and "
+       "nothing is imported.\n"
+       "Example: plinth reg import example.reg\n"
+       "Exit status: 0 imported, 2 usage, file or registry error.",
+       RunImport},
   };
   for (const Command& command : kCommands) {
     CLI::App* sub = reg->add_subcommand(command.name, command.description);
