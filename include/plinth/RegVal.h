@@ -1,6 +1,6 @@
 #pragma once
 // CRegVal: one registry value in memory, its type and its data bytes laid out exactly as the
-// registry stores them, so that a value read from a key can be inspected, converted and
+// registry stores them, so that a value read from a key can be examined, converted and
 // written back unchanged.
 //
 //   string family (REG_SZ, REG_EXPAND_SZ, REG_LINK): the bytes and one NUL, size length + 1

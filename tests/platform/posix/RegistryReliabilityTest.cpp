@@ -2,7 +2,7 @@
 // once, a writer killed mid-stream, and files that are not (or no longer) stores. Children are
 // this program run again, chosen by an environment marker, each on the store the test names;
 // they report on standard output, a line per item, so that a parent can follow a child it is
-// about to kill. The parent inspects the database with SQLite directly as well.
+// about to kill. The parent reads the database with SQLite directly as well.
 #include <gtest/gtest.h>
 #include <plinth/win32.h>
 #include <sqlite3.h>
