@@ -58,6 +58,18 @@ bool KeepEnumerating(LONG result, DWORD index, DWORD count) {
   return result != ERROR_NO_MORE_ITEMS && index < count;
 }
 
+// Closes the key a walk was given on every way out, an exception from a callback included.
+class KeyCloser {
+ public:
+  explicit KeyCloser(HKEY key) : key_(key) {}
+  ~KeyCloser() { RegCloseKey(key_); }
+  KeyCloser(const KeyCloser&) = delete;
+  KeyCloser& operator=(const KeyCloser&) = delete;
+
+ private:
+  HKEY key_;
+};
+
 }  // namespace
 
 bool CRegistry::RegistryTreeWalk(const char* path, bool recurse, unsigned int flags) {
@@ -80,6 +92,7 @@ bool CRegistry::RegistryTreeWalk(const char* path, bool recurse, unsigned int fl
 
 bool CRegistry::RegTreeWalk(const char* path, HKEY key, unsigned int flags, unsigned short level,
                             bool recurse) {
+  const KeyCloser closer(key);
   KeyMetrics metrics;
   if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &metrics.subkeys,
                        &metrics.longestSubkeyName, nullptr, &metrics.values,
@@ -87,7 +100,6 @@ bool CRegistry::RegTreeWalk(const char* path, HKEY key, unsigned int flags, unsi
                        nullptr) != ERROR_SUCCESS) {
     // Without metrics there is nothing to size the buffers from, nor a count that bounds the
     // enumeration: the key is passed over as if it were empty, and the walk goes on.
-    RegCloseKey(key);
     return true;
   }
 
@@ -104,17 +116,11 @@ bool CRegistry::RegTreeWalk(const char* path, HKEY key, unsigned int flags, unsi
       const LONG result = RegEnumValueA(key, index, name.data(), &nameLength, nullptr,
                                         &value.m_dwType, value.m_pData, &value.m_dwSize);
       if (result == ERROR_SUCCESS) {
-        if (!OnValueHit(path, name.data(), value, level, m_pOnValueHitData)) {
-          value.m_dwSize = capacity;
-          RegCloseKey(key);
-          return false;
-        }
+        if (!OnValueHit(path, name.data(), value, level, m_pOnValueHitData)) return false;
       } else if (!KeepEnumerating(result, index, metrics.values)) {
         break;
       }
     }
-    // The value's size field must describe its buffer again before the value releases it.
-    value.m_dwSize = capacity;
   }
 
   NameBuffer subkey(metrics.longestSubkeyName);
@@ -134,22 +140,16 @@ bool CRegistry::RegTreeWalk(const char* path, HKEY key, unsigned int flags, unsi
           fullPath = CKaPath::ConcatenatePath(rootName, fullPath, "\\");
         fullPathFormed = true;
       }
-      if (!OnKeyHit(key, fullPath, subkey.data(), level, m_pOnKeyHitData)) {
-        RegCloseKey(key);
-        return false;
-      }
+      if (!OnKeyHit(key, fullPath, subkey.data(), level, m_pOnKeyHitData)) return false;
     }
     if (!recurse) continue;
     HKEY child = nullptr;
     if (RegOpenKeyExA(key, subkey.data(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
     CString childPath = subkey.data();
     if (path) childPath = CString(path) + "\\" + childPath;
-    if (!RegTreeWalk(childPath, child, flags, static_cast<unsigned short>(level + 1), true)) {
-      RegCloseKey(key);
+    if (!RegTreeWalk(childPath, child, flags, static_cast<unsigned short>(level + 1), true))
       return false;
-    }
   }
-  RegCloseKey(key);
   return true;
 }
 

@@ -145,6 +145,19 @@ TEST_F(RegistryTreeWalk, StartKeysAndTheKeysAWalkCloses) {
     EXPECT_EQ(HandleState(key), c.closed ? ERROR_INVALID_HANDLE : ERROR_SUCCESS);
     if (!c.closed) RegCloseKey(key);
   }
+
+  // A callback that throws leaves no key open behind it, at any depth.
+  struct Thrower : CRegistry {
+    using CRegistry::CRegistry;
+    bool OnValueHit(const char*, const char* name, CRegVal&, unsigned short, void*) override {
+      if (std::string(name) == "d") throw 7;
+      return true;
+    }
+  };
+  HKEY key = Open("walk\\k");
+  Thrower thrower(key);
+  EXPECT_THROW(thrower.RegistryTreeWalk(nullptr, true, 0x1), int);
+  EXPECT_EQ(HandleState(key), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(RegistryTreeWalk, FailedEnumerationsAreSkippedAndEnd) {
