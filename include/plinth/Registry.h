@@ -7,8 +7,8 @@
 // Handles: the object never closes its key by itself, but some operations close the parent
 // key they are given (LoadKey on success with closeKey set and always when the data read
 // fails; SaveKey always once the subkey was created; DeleteKey with a value name once the
-// subkey was opened; a tree walk closes every key it walks, the start key included, also when a callback throws). Pass
-// predefined root keys, or a key you are done with.
+// subkey was opened; a tree walk closes every key it walks, the start key included, also when
+// a callback throws). Pass predefined root keys, or a key you are done with.
 //
 // The value name "(Default)" (any letter case; m_strDefaultKey, string resource 29093), the
 // empty name and a null name address a key's unnamed default value in LoadKey and SaveKey.
