@@ -36,6 +36,11 @@ class PLINTH_API CKaPath {
   // A longer or empty separator is always inserted: "a::" + "b" with "::" -> "a::::b".
   static CString ConcatenatePath(const CString& first, const CString& second,
                                  const CString& separator);
+  // Associates extension (".txt") with fileType and stores command as the type's open command
+  // under HKEY_CLASSES_ROOT. S_OK, or E_FAIL when the extension key is missing, belongs to
+  // another type, or a write fails.
+  static long RegisterFileType(const CString& extension, const CString& fileType,
+                               const CString& command);
   // A unique temporary file name starting with prefix, or "" when none can be made.
   static CString CreateTmpName(const CString& prefix);
 };

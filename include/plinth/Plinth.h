@@ -9,6 +9,7 @@
 #include <plinth/KaPath.h>
 #include <plinth/KaSecurity.h>
 #include <plinth/KaShell.h>
+#include <plinth/KaShowHtmlPage.h>
 #include <plinth/KaString.h>
 #include <plinth/RegExp.h>
 #include <plinth/RegVal.h>

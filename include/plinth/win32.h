@@ -231,9 +231,12 @@ PLINTH_API int WSACleanup(void);
 #include <plinth/win32/Memory.h>
 #include <plinth/win32/Modules.h>
 #include <plinth/win32/Power.h>
+#include <plinth/win32/Processes.h>
 #include <plinth/win32/Registry.h>
 #include <plinth/win32/Security.h>
+#include <plinth/win32/Shell.h>
 #include <plinth/win32/Tokens.h>
+#include <plinth/win32/UserInterface.h>
 #include <plinth/win32/Version.h>
 
 #endif  // !_WIN32
