@@ -34,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/CommandLines.h"
 #include "platform/posix/Handles.h"
 #include "platform/posix/NativePaths.h"
 
@@ -41,80 +42,13 @@ namespace {
 
 using plinth::posix::IsSeparator;
 using plinth::posix::NativePath;
+using plinth::posix::PathFolders;
+using plinth::posix::ProgramToken;
+using plinth::posix::SplitCommandLine;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
   return FALSE;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Command lines
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The program token as process creation reads it: a line that starts with a quote names the
-// program up to the next quote, else up to the first blank. Leading blanks are skipped. *rest
-// is set to where the arguments begin.
-std::string ProgramToken(const char* line, const char** rest) {
-  while (IsBlank(*line)) ++line;
-  std::string program;
-  if (*line == '"') {
-    ++line;
-    while (*line != '\0' && *line != '"') program += *line++;
-    if (*line == '"') ++line;
-  } else {
-    while (*line != '\0' && !IsBlank(*line)) program += *line++;
-  }
-  *rest = line;
-  return program;
-}
-
-// argv as the Windows C runtime builds it: argv[0] is the program token; after it, 2n
-// backslashes before a quote give n backslashes and the quote opens or closes a quoted run,
-// 2n+1 give n backslashes and a literal quote, other backslashes are literal, and "" inside a
-// quoted run is a literal quote that keeps the run open.
-std::vector<std::string> SplitCommandLine(const char* line) {
-  std::vector<std::string> argv;
-  const char* p = line;
-  argv.push_back(ProgramToken(line, &p));
-  for (;;) {
-    while (IsBlank(*p)) ++p;
-    if (*p == '\0') break;
-    std::string argument;
-    bool quoted = false;
-    while (*p != '\0' && (quoted || !IsBlank(*p))) {
-      if (*p == '\\') {
-        std::size_t backslashes = 0;
-        while (*p == '\\') {
-          ++backslashes;
-          ++p;
-        }
-        if (*p == '"') {
-          argument.append(backslashes / 2, '\\');
-          if (backslashes % 2 == 1) {
-            argument += '"';
-            ++p;
-          }
-        } else {
-          argument.append(backslashes, '\\');
-        }
-        continue;
-      }
-      if (*p == '"') {
-        if (quoted && p[1] == '"') {
-          argument += '"';
-          p += 2;
-        } else {
-          quoted = !quoted;
-          ++p;
-        }
-        continue;
-      }
-      argument += *p++;
-    }
-    argv.push_back(std::move(argument));
-  }
-  return argv;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -168,28 +102,6 @@ DWORD FindNamedProgram(const std::string& name, std::string& found) {
   const std::string folder = path.substr(0, slash);
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return ERROR_PATH_NOT_FOUND;
   return ERROR_FILE_NOT_FOUND;
-}
-
-// The folders of a PATH value. The layer's own callers write Windows-style lists ("dir;old"),
-// the system writes ':' lists, so both separate; "x:\" keeps its colon as a drive. Empty
-// elements are skipped: they never mean the working directory.
-std::vector<std::string> PathFolders(const std::string& value) {
-  std::vector<std::string> folders;
-  std::string folder;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    const bool drive = c == ':' && folder.size() == 1 && i + 1 < value.size() &&
-                       value[i + 1] == '\\' &&
-                       ((folder[0] | 0x20) >= 'a' && (folder[0] | 0x20) <= 'z');
-    if ((c == ':' || c == ';') && !drive) {
-      if (!folder.empty()) folders.push_back(folder);
-      folder.clear();
-    } else {
-      folder += c;
-    }
-  }
-  if (!folder.empty()) folders.push_back(folder);
-  return folders;
 }
 
 std::string CurrentPath() {
