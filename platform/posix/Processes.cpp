@@ -31,6 +31,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -254,7 +255,8 @@ struct Orphans {
   std::mutex lock;
   std::vector<std::shared_ptr<Process>> children;
   bool reaperRunning = false;
-  int wake = -1;  // eventfd: a child was added
+  int wake = -1;  // eventfd: a child was added; -1 when none could be made
+  bool wakeMade = false;
 };
 
 Orphans& TheOrphans() {
@@ -280,14 +282,14 @@ void ReaperMain() {
       watched = orphans.children;
     }
     fds.assign(1, pollfd{orphans.wake, POLLIN, 0});
-    bool polling = false;
+    // Without a wake-up or pidfds nothing wakes the thread in time: look again now and then.
+    bool polling = orphans.wake < 0;
     for (const auto& process : watched) {
       if (process->pidfd >= 0)
         fds.push_back(pollfd{process->pidfd, POLLIN, 0});
       else
         polling = true;
     }
-    // Without pidfds nothing wakes the thread when a child ends: look again now and then.
     if (poll(fds.data(), fds.size(), polling ? 50 : -1) > 0 && (fds[0].revents & POLLIN)) {
       uint64_t count;
       while (read(orphans.wake, &count, sizeof count) > 0) {
@@ -301,16 +303,18 @@ void ReaperMain() {
 void Adopt(std::shared_ptr<Process> process) {
   Orphans& orphans = TheOrphans();
   std::lock_guard<std::mutex> hold(orphans.lock);
-  if (orphans.wake < 0) orphans.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (!orphans.wakeMade) {
+    orphans.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    orphans.wakeMade = true;
+  }
   orphans.children.push_back(std::move(process));
   if (orphans.reaperRunning) {
     const uint64_t one = 1;
-    if (write(orphans.wake, &one, sizeof one) < 0) {
+    if (orphans.wake >= 0 && write(orphans.wake, &one, sizeof one) < 0) {
       // The counter is full, so the reaper is due to wake anyway.
     }
     return;
   }
-  if (orphans.wake < 0) return;  // no reaper without a wake-up; the next adoption tries again
   // The thread takes none of the caller's signals.
   sigset_t all, previous;
   sigfillset(&all);
