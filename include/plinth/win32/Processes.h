@@ -8,6 +8,19 @@
 // taking "name" when "name.exe" does not exist. Process and thread handles are entries of the
 // layer's handle table; a child whose handles are all closed while it runs is reaped by the
 // layer when it ends, so it never stays a zombie.
+//
+// Where POSIX has no Windows counterpart:
+// - PATH folders are separated by ':' and by ';' (the library itself writes "dir;old" lists);
+//   "x:\" keeps its colon as a drive; an empty element is skipped and never means the working
+//   directory, which is never searched.
+// - A child ended by signal N exits with 128 + N, as a POSIX shell reports it. When the caller
+//   has set SIGCHLD to SIG_IGN the system discards exit statuses: the code is then 0xFFFFFFFF.
+// - The thread identifier is the pid (on Linux the main thread's id is the pid); the thread
+//   handle is a second handle to the same child and must be closed as well.
+// - STARTUPINFOA is accepted and ignored: the child keeps this process's standard streams
+//   (handles of this layer are not file descriptors) and has no window to show.
+// - CREATE_NEW_CONSOLE starts the child in a new session (no controlling terminal, standard
+//   streams kept); CREATE_NEW_PROCESS_GROUP in a new process group.
 
 #include <plinth/Export.h>
 
@@ -98,9 +111,10 @@ extern "C" {
 
 // Starts the program of commandLine (or applicationName, taken as it stands, when not null).
 // commandLine may be changed and must be writable, as on Windows. TRUE with both handles and
-// identifiers filled; FALSE with ERROR_FILE_NOT_FOUND (no such program), ERROR_ACCESS_DENIED
-// (not executable), ERROR_BAD_EXE_FORMAT, ERROR_DIRECTORY (currentDirectory is not a folder)
-// or ERROR_INVALID_PARAMETER (no program named).
+// identifiers filled; FALSE with ERROR_FILE_NOT_FOUND (no such program), ERROR_PATH_NOT_FOUND
+// (a program named with a folder that does not exist), ERROR_ACCESS_DENIED (not executable, or
+// a folder), ERROR_BAD_EXE_FORMAT, ERROR_DIRECTORY (currentDirectory is not a folder) or
+// ERROR_INVALID_PARAMETER (no program named).
 PLINTH_API BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
                                LPSECURITY_ATTRIBUTES processAttributes,
                                LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
@@ -113,7 +127,7 @@ PLINTH_API BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
 // not a process or thread handle.
 PLINTH_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
-// STILL_ACTIVE while the process runs, then its exit status.
+// STILL_ACTIVE while the process runs, then its exit status (128 + N after signal N).
 PLINTH_API BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 
 PLINTH_API DWORD GetCurrentProcessId(void);
