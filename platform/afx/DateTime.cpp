@@ -68,10 +68,12 @@ double SecondsToDate(long long seconds) {
   return day < 0 ? static_cast<double>(day) - fraction : static_cast<double>(day) + fraction;
 }
 
-// Whether strftime's "%c" is the C library's own spelling rather than a locale's.
+// Whether strftime's "%c" is the C library's own spelling rather than a locale's: "C",
+// "POSIX", or the C locale with an encoding ("C.UTF-8").
 bool TimeLocaleIsC() {
   const char* name = std::setlocale(LC_TIME, nullptr);
-  return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0;
+  return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 ||
+         std::strncmp(name, "C.", 2) == 0;
 }
 
 }  // namespace

@@ -82,6 +82,13 @@ TEST(DateTime, FormatSpellsTheDefaultLocaleLikeTheMicrosoftRuntime) {
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(Text(date.Format(c.format)), c.text) << c.format;
+  // The C locale under its other names spells it the same way.
+  for (const char* name : {"POSIX", "C.UTF-8"}) {
+    if (std::setlocale(LC_TIME, name) != nullptr) {
+      EXPECT_EQ(Text(date.Format("%c")), "12/04/26 05:02:40") << name;
+    }
+  }
+  std::setlocale(LC_TIME, "C");
   // Room for 255 characters and no more.
   EXPECT_EQ(Text(date.Format(std::string(255, 'x').c_str())), std::string(255, 'x'));
 #if !defined(_WIN32)
