@@ -120,9 +120,8 @@ int COleDateTime::SetDateTime(int year, int month, int day, int hour, int minute
     m_status = invalid;
     return 1;
   }
-  const long long days = DaysFromCivil(year, static_cast<unsigned>(month),
-                                       static_cast<unsigned>(day)) -
-                         kEpochDay;
+  const long long days =
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochDay;
   m_dt = SecondsToDate(days * kSecondsPerDay + hour * 3600LL + minute * 60LL + second);
   m_status = valid;
   return 0;

@@ -98,9 +98,8 @@ DWORD ErrnoToWin32(int error, const std::string& path) {
       // A missing folder on the way is a bad path, a missing last component a missing file.
       const size_t cut = path.find_last_of('/');
       struct stat folder;
-      const bool folderExists =
-          cut == std::string::npos || ::stat(cut == 0 ? "/" : path.substr(0, cut).c_str(),
-                                             &folder) == 0;
+      const bool folderExists = cut == std::string::npos ||
+                                ::stat(cut == 0 ? "/" : path.substr(0, cut).c_str(), &folder) == 0;
       return plinth::posix::PathErrorToWin32(error, folderExists);
     }
     case ENOTDIR:
@@ -184,7 +183,7 @@ DWORD ClaimSharing(int fd, UINT openFlags) {
 const HANDLE CFile::hFileNull = INVALID_HANDLE_VALUE;
 
 CFile::CFile()
-    : m_hFile(hFileNull), m_bCloseOnDelete(FALSE), m_nOpenFlags(0), m_bAppend(false) {}
+    : m_hFile(INVALID_HANDLE_VALUE), m_bCloseOnDelete(FALSE), m_nOpenFlags(0), m_bAppend(false) {}
 
 CFile::CFile(LPCTSTR fileName, UINT openFlags) : CFile() { OpenOrThrow(fileName, openFlags); }
 
@@ -281,9 +280,7 @@ void CFile::ThrowOsError(DWORD osError) const {
   AfxThrowFileException(CauseOf(osError), static_cast<LONG>(osError), m_strFileName);
 }
 
-UINT CFile::Read(void* buffer, UINT count) {
-  return static_cast<UINT>(RawRead(buffer, count));
-}
+UINT CFile::Read(void* buffer, UINT count) { return static_cast<UINT>(RawRead(buffer, count)); }
 
 void CFile::Write(const void* buffer, UINT count) { RawWrite(buffer, count); }
 
@@ -391,7 +388,7 @@ void CFile::SetAppend(bool append) { m_bAppend = append; }
 void CFile::RawClose(bool throwOnError) {
   const BOOL closed = ::CloseHandle(m_hFile);
   const DWORD error = ::GetLastError();
-  m_hFile = hFileNull;
+  m_hFile = INVALID_HANDLE_VALUE;
   m_bAppend = false;
   m_strFileName.Empty();
   if (!closed && throwOnError) AfxThrowFileException(CauseOf(error), static_cast<LONG>(error));
@@ -485,7 +482,7 @@ void CFile::RawClose(bool throwOnError) {
   // The descriptor is gone whatever close says; retrying could close someone else's.
   const int result = ::close(Descriptor(m_hFile));
   const int error = errno;
-  m_hFile = hFileNull;
+  m_hFile = INVALID_HANDLE_VALUE;
   m_bAppend = false;
   const CString name = m_strFileName;
   m_strFileName.Empty();

@@ -44,7 +44,7 @@ std::vector<std::string> Messages(const std::string& content, const std::string&
     const std::string line = content.substr(at, end - at);
     std::smatch match;
     messages.push_back(std::regex_match(line, match, kLine) ? match[2].str()
-                                                             : "<bad: " + line + ">");
+                                                            : "<bad: " + line + ">");
     at = end + 2;
   }
   return messages;
@@ -64,9 +64,7 @@ class KaShellLog : public ::testing::Test {
   void SetUp() override { std::setlocale(LC_TIME, "C"); }
   void TearDown() override { CloseLog(tree_); }
 
-  void Log(const std::string& file, const std::string& message) {
-    LogTo(tree_, file, message);
-  }
+  void Log(const std::string& file, const std::string& message) { LogTo(tree_, file, message); }
   std::string File(const std::string& name) { return Content(tree_.Root() / name); }
 
   TempTree tree_;

@@ -26,8 +26,9 @@ struct LogOptions {
 void ProbeLogFile(const std::string& path) {
   CStdioFile file;
   CFileException error;
-  if (file.Open(path.c_str(), CFile::modeWrite | CFile::shareDenyNone | CFile::modeCreate |
-                                  CFile::modeNoTruncate | CFile::typeText,
+  if (file.Open(path.c_str(),
+                CFile::modeWrite | CFile::shareDenyNone | CFile::modeCreate |
+                    CFile::modeNoTruncate | CFile::typeText,
                 &error))
     return;
   char reason[256] = "cannot open it.";
@@ -61,8 +62,9 @@ int RunLog(const LogOptions& options) {
   for (std::string& message : messages) {
     if (options.escapes) message = DecodeEscapes(message);
     if (message.find('\0') != std::string::npos)
-      throw ToolError("a message holds a NUL byte, which would end its line early; leave out "
-                      "\\x00");
+      throw ToolError(
+          "a message holds a NUL byte, which would end its line early; leave out "
+          "\\x00");
   }
 
   ProbeLogFile(options.file);

@@ -11,8 +11,9 @@
 // Format hands the format to strftime, with a 256-byte buffer: a result longer than 255
 // characters gives empty text. "%c" is the date and time of the current locale (LC_TIME). The
 // Microsoft runtime's default locale spells it "%m/%d/%y %H:%M:%S"; so, wherever LC_TIME is the
-// "C" or "POSIX" locale (or "C.UTF-8" and the like), "%c" is given that spelling here too instead of the C library's own
-// ("Sun Dec  6 18:00:00 2026"). In any other locale it is the locale's own representation.
+// "C" or "POSIX" locale (or "C.UTF-8" and the like), "%c" is given that spelling here too,
+// instead of the C library's own ("Sun Dec  6 18:00:00 2026"). In any other locale it is the
+// locale's own representation.
 
 #include <plinth/Export.h>
 #include <plinth/afx/String.h>

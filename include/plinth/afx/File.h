@@ -66,8 +66,8 @@ class PLINTH_API CFile : public CObject {
   CFile& operator=(const CFile&) = delete;
 
   // Opens fileName (an open file of this object is first closed, errors dropped). modeCreate
-  // without modeNoTruncate empties an existing file; a folder is never opened (accessDenied). FALSE on failure, with error (when given) filled
-  // in: m_cause, m_lOsError and m_strFileName.
+  // without modeNoTruncate empties an existing file; a folder is never opened (accessDenied).
+  // FALSE on failure, with error (when given) filled in: m_cause, m_lOsError and m_strFileName.
   virtual BOOL Open(LPCTSTR fileName, UINT openFlags, CFileException* error = nullptr);
   // Closes the file; throws when the system reports an error (buffered data that cannot be
   // written, for a CStdioFile). Closing a closed object does nothing.
@@ -114,7 +114,8 @@ class PLINTH_API CFile : public CObject {
   // Makes the end sticky or lets it go.
   void SetAppend(bool append);
   [[noreturn]] void ThrowOsError(DWORD osError) const;
-  bool IsOpen() const { return m_hFile != hFileNull; }
+  // Not through hFileNull, which static objects of other modules may see before it is set.
+  bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
 
   CString m_strFileName;
   UINT m_nOpenFlags;

@@ -31,8 +31,7 @@ std::string Message(int child, int line) {
 
 std::vector<std::string> Lines(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  const std::string content((std::istreambuf_iterator<char>(in)),
-                            std::istreambuf_iterator<char>());
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::string> lines;
   size_t at = 0;
   for (size_t end; (end = content.find("\r\n", at)) != std::string::npos; at = end + 2)
