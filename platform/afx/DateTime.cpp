@@ -68,6 +68,7 @@ double SecondsToDate(long long seconds) {
   return day < 0 ? static_cast<double>(day) - fraction : static_cast<double>(day) + fraction;
 }
 
+#if !defined(_WIN32)
 // Whether strftime's "%c" is the C library's own spelling rather than a locale's: "C",
 // "POSIX", or the C locale with an encoding ("C.UTF-8").
 bool TimeLocaleIsC() {
@@ -75,6 +76,7 @@ bool TimeLocaleIsC() {
   return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 ||
          std::strncmp(name, "C.", 2) == 0;
 }
+#endif
 
 }  // namespace
 
