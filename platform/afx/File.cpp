@@ -243,15 +243,17 @@ BOOL CFile::Open(LPCTSTR fileName, UINT openFlags, CFileException* error) {
     Report(error, ErrnoToWin32(errno, path), fileName);
     return FALSE;
   }
-  struct stat info;
+  struct stat info = {};
   if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
     ::close(fd);
     Report(error, kErrorAccessDenied, fileName);
     return FALSE;
   }
-  // Emptied only once the share modes allow the open, as Windows does.
+  // Emptied only once the share modes allow the open, as Windows does; devices such as
+  // /dev/null have nothing to empty.
   DWORD failure = ClaimSharing(fd, openFlags);
-  if (failure == 0 && truncate && ::ftruncate(fd, 0) != 0) failure = ErrnoToWin32(errno, path);
+  if (failure == 0 && truncate && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0)
+    failure = ErrnoToWin32(errno, path);
   if (failure != 0) {
     ::close(fd);
     Report(error, failure, fileName);

@@ -110,6 +110,17 @@ TEST(File, CreateAndTruncateFollowTheFlags) {
   }
 }
 
+#if !defined(_WIN32)
+TEST(File, DevicesOpenWithAnyCreationFlags) {
+  for (UINT create : {0u, 0u + CFile::modeCreate, CFile::modeCreate | CFile::modeNoTruncate}) {
+    CStdioFile sink("/dev/null", CFile::modeWrite | CFile::shareDenyNone | create);
+    sink.SeekToEnd();
+    sink.WriteString("gone\n");
+    sink.Flush();
+  }
+}
+#endif
+
 TEST(File, StickyEndAppendsAfterOtherWriters) {
   TempTree tree;
   const std::string path = tree.Path("log.txt");
