@@ -26,7 +26,9 @@
 // an open object holds. shareCompat counts as shareExclusive, as on Windows. Programs that do
 // not open through CFile are not held back.
 //
-// Names: "\\" and "/" both separate folders on every system (see <plinth/win32/Files.h>).
+// Names: "\\" and "/" both separate folders on every system (see <plinth/win32/Files.h>). On
+// POSIX a descriptor is always closed on exec, whatever modeNoInherit says: a child would get a
+// bare number, not a handle it can name.
 
 #include <plinth/Export.h>
 #include <plinth/afx/Exception.h>
