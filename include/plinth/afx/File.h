@@ -24,7 +24,9 @@
 // between CFile objects of any process through open-file-description locks: an open fails with
 // sharingViolation when it asks for access that an open object denies, or denies access that
 // an open object holds. shareCompat counts as shareExclusive, as on Windows. Programs that do
-// not open through CFile are not held back.
+// not open through CFile are not held back, and an object that writes a file it may not read
+// cannot make its writing seen (its own denials still hold). A file system without locks
+// shares everything.
 //
 // Names: "\\" and "/" both separate folders on every system (see <plinth/win32/Files.h>). On
 // POSIX a descriptor is always closed on exec, whatever modeNoInherit says: a child would get a
