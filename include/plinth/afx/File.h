@@ -25,8 +25,8 @@
 // sharingViolation when it asks for access that an open object denies, or denies access that
 // an open object holds. shareCompat counts as shareExclusive, as on Windows. Programs that do
 // not open through CFile are not held back, and an object that writes a file it may not read
-// cannot make its writing seen (its own denials still hold). A file system without locks
-// shares everything.
+// cannot hold its marks: later opens see neither its writing nor its denials. A file system
+// without locks shares everything.
 //
 // Names: "\\" and "/" both separate folders on every system (see <plinth/win32/Files.h>). On
 // POSIX a descriptor is always closed on exec, whatever modeNoInherit says: a child would get a
