@@ -3,7 +3,9 @@
 
 #include <plinth/afx/Array.h>
 #include <plinth/afx/ComBSTR.h>
+#include <plinth/afx/DateTime.h>
 #include <plinth/afx/Exception.h>
+#include <plinth/afx/File.h>
 #include <plinth/afx/FileFind.h>
 #include <plinth/afx/Map.h>
 #include <plinth/afx/Module.h>

@@ -21,6 +21,7 @@ constexpr AddCommands kFamilies[] = {
     plinth_tool::AddFilesCommands,
     plinth_tool::AddHexCommands,
     plinth_tool::AddSecurityCommands,
+    plinth_tool::AddLogCommands,
 };
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.
