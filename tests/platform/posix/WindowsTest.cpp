@@ -201,18 +201,29 @@ TEST_F(HtmlHelpControl, EntriesByExportNumber) {
 }
 
 TEST_F(HtmlHelpControl, StartsTheViewerWithThePathAsItsOneArgument) {
-  const char* path = "my help.chm::/a b;$(touch x)/p'q\".htm";
-  std::vector<std::string> arguments;
-  HWND window = OpenViewer(path, &arguments);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(arguments, std::vector<std::string>{path});
-  EXPECT_TRUE(IsWindow(window));
-  EXPECT_TRUE(IsWindowVisible(window));
-  EXPECT_EQ(GetTopWindow(nullptr), window);
-  RECT rect{1, 2, 3, 4};
-  ASSERT_TRUE(GetWindowRect(window, &rect));
-  EXPECT_TRUE(SameRect(rect, RECT{0, 0, 0, 0})) << Describe(rect);
-  // The viewer has ended; the layer reaped it.
+  // Text that a shell, or a careless command line, would change.
+  const char* paths[] = {
+      "my help.chm::/a b;$(touch x)/p'q.htm",
+      "C:\\Help Files\\x.chm::/dir\\page.htm",
+      "ends in backslashes\\\\",
+      "a quote\" and \\\" escaped ones\\\\\"",
+      "\"\"",
+      "tab\tand *?[glob]",
+  };
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    std::vector<std::string> arguments;
+    HWND window = OpenViewer(path, &arguments);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(arguments, std::vector<std::string>{path});
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(GetTopWindow(nullptr), window);
+    RECT rect{1, 2, 3, 4};
+    ASSERT_TRUE(GetWindowRect(window, &rect));
+    EXPECT_TRUE(SameRect(rect, RECT{0, 0, 0, 0})) << Describe(rect);
+  }
+  // The viewers have ended; the layer reaped them.
   EXPECT_EQ(plinth::test::ZombieChildrenAfter(std::chrono::seconds(10)), 0);
 }
 
