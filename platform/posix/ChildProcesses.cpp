@@ -64,8 +64,8 @@ BOOL StartProgram(const std::string& program, const std::vector<std::string>& ar
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   started = PROCESS_INFORMATION{};
-  return CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, creationFlags,
-                        nullptr, nullptr, &startup, &started);
+  return CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, creationFlags, nullptr,
+                        nullptr, &startup, &started);
 }
 
 }  // namespace plinth::posix

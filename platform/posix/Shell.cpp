@@ -34,8 +34,8 @@ HINSTANCE Fail(INT_PTR result, DWORD error) {
 bool IsAddress(const std::string& text) {
   if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
   size_t i = 1;
-  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) ||
-                             text[i] == '+' || text[i] == '-' || text[i] == '.'))
+  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '+' ||
+                             text[i] == '-' || text[i] == '.'))
     ++i;
   return i >= 2 && i < text.size() && text[i] == ':';
 }
@@ -91,8 +91,7 @@ HINSTANCE ShellExecuteA(HWND /*owner*/, LPCSTR verb, LPCSTR file, LPCSTR /*param
   // An opener still running at the limit is left to the process layer, which reaps it.
   const DWORD waited = WaitForSingleObject(started.hProcess, kOpenerLimitMilliseconds);
   DWORD exitCode = 0;
-  if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(started.hProcess, &exitCode))
-    exitCode = 0;
+  if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(started.hProcess, &exitCode)) exitCode = 0;
   CloseHandle(started.hThread);
   CloseHandle(started.hProcess);
   // A status the system discarded (the host ignores SIGCHLD) reads as 0xFFFFFFFF: the opener

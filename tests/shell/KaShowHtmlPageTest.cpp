@@ -61,9 +61,9 @@ class Scenario {
     Check(SetCursor(nullptr) == arrow, what + ": the cursor before the call is back");
     const auto arguments = ReadRecord(record_);
     const bool gotPath = arguments && *arguments == std::vector<std::string>{path};
-    Check(gotPath, what + ": the viewer got '" + path + "'" +
-                       (arguments && !arguments->empty() ? ", not '" + arguments->front() + "'"
-                                                         : ""));
+    Check(gotPath,
+          what + ": the viewer got '" + path + "'" +
+              (arguments && !arguments->empty() ? ", not '" + arguments->front() + "'" : ""));
     HWND window = GetTopWindow(nullptr);
     RECT rect{-1, -1, -1, -1};
     const bool placedRight = window && window != lastWindow_ && GetWindowRect(window, &rect) &&
@@ -121,7 +121,8 @@ int ShowPages() {
       {"file.chm", "/page.htm", "file.chm:://page.htm"},
       {"file.chm", "", "file.chm::/"},
       {"", "page.htm", "::/page.htm"},
-      {"C:\\Help Files\\my help.chm", "dir\\a b.htm#top", "C:\\Help Files\\my help.chm::/dir\\a b.htm#top"},
+      {"C:\\Help Files\\my help.chm", "dir\\a b.htm#top",
+       "C:\\Help Files\\my help.chm::/dir\\a b.htm#top"},
   };
   for (const Case& c : pages) scenario.ExpectShown(c.helpFile, c.page, c.path, upperThird);
 
@@ -129,8 +130,8 @@ int ShowPages() {
     const char* size;
     RECT placed;  // left W - W/2, top 0, width W/2, height H/3
   } screens[] = {
-      {"1024x768", {512, 0, 1024, 256}}, {"1025x768", {513, 0, 1025, 256}},
-      {"1280x1024", {640, 0, 1280, 341}}, {"1x1", {1, 0, 1, 0}},
+      {"1024x768", {512, 0, 1024, 256}},         {"1025x768", {513, 0, 1025, 256}},
+      {"1280x1024", {640, 0, 1280, 341}},        {"1x1", {1, 0, 1, 0}},
       {"65535x65535", {32768, 0, 65535, 21845}},
   };
   for (const Screen& s : screens) {
@@ -186,8 +187,8 @@ TEST_F(ShowHtmlPage, AViewerThatMayNotRunShowsNothing) {
 }
 
 TEST_F(ShowHtmlPage, ARegistrationLongerThanAPathFallsBackToTheControlsName) {
-  EXPECT_EXIT(std::exit(LoadTheControlByNameAfterALongRegistration()),
-              ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::exit(LoadTheControlByNameAfterALongRegistration()), ::testing::ExitedWithCode(0),
+              "");
 }
 
 }  // namespace

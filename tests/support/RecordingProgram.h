@@ -21,11 +21,12 @@ namespace plinth::test {
 // Writes the script at path (made executable) and returns the record's path beside it.
 inline std::string WriteRecordingProgram(const std::string& path, int exitStatus = 0) {
   const std::string record = path + ".args";
-  std::ofstream(path) << "#!/bin/sh\n"
-                      << "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; }"
-                      << " > '" << record << ".tmp'\n"
-                      << "/bin/mv '" << record << ".tmp' '" << record << "'\n"
-                      << "exit " << exitStatus << "\n";
+  std::ofstream(path)
+      << "#!/bin/sh\n"
+      << "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; }"
+      << " > '" << record << ".tmp'\n"
+      << "/bin/mv '" << record << ".tmp' '" << record << "'\n"
+      << "exit " << exitStatus << "\n";
   chmod(path.c_str(), 0755);
   return record;
 }

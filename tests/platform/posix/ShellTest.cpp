@@ -54,7 +54,8 @@ class ShellExecute : public ::testing::Test {
     HINSTANCE result = ShellExecuteA(nullptr, verb, file, nullptr, directory, SW_SHOWNORMAL);
     const DWORD error = GetLastError();
     auto opened = ReadRecord(record_, std::chrono::milliseconds(0));
-    return Outcome{reinterpret_cast<INT_PTR>(result), error, opened ? *opened : std::vector<std::string>{}};
+    return Outcome{reinterpret_cast<INT_PTR>(result), error,
+                   opened ? *opened : std::vector<std::string>{}};
   }
 
   TempTree tree_;
