@@ -88,7 +88,8 @@ HINSTANCE ShellExecuteA(HWND /*owner*/, LPCSTR verb, LPCSTR file, LPCSTR /*param
     if (error == ERROR_NOT_ENOUGH_MEMORY) return Fail(SE_ERR_OOM, ERROR_NOT_ENOUGH_MEMORY);
     return Fail(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
   }
-  // An opener still running at the limit is left to the process layer, which reaps it.
+  // An opener still running at the limit is taken to be showing the document (some run the
+  // handler in the foreground); the process layer reaps it once its handles are closed.
   const DWORD waited = WaitForSingleObject(started.hProcess, kOpenerLimitMilliseconds);
   DWORD exitCode = 0;
   if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(started.hProcess, &exitCode)) exitCode = 0;
