@@ -8,24 +8,22 @@
 
 #include <cstdlib>
 
+#include "platform/posix/CommandLines.h"
+#include "platform/posix/NativePaths.h"
+
 namespace plinth::posix {
 
 std::string FindOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (!path || name.empty()) return std::string();
-  for (const char* begin = path;;) {
-    const char* end = begin;
-    while (*end && *end != ':') ++end;
-    if (end != begin) {
-      const std::string candidate = std::string(begin, end) + "/" + name;
-      struct stat status;
-      if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-          access(candidate.c_str(), X_OK) == 0)
-        return candidate;
-    }
-    if (!*end) return std::string();
-    begin = end + 1;
+  for (const std::string& folder : PathFolders(path)) {
+    const std::string candidate = NativePath(folder) + "/" + name;
+    struct stat status;
+    if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0)
+      return candidate;
   }
+  return std::string();
 }
 
 std::string CommandLineFor(const std::vector<std::string>& argv) {

@@ -10,8 +10,8 @@
 
 namespace plinth::posix {
 
-// The first executable regular file called name in a folder of PATH (empty elements, which
-// would mean the working folder, are skipped), or "" when there is none.
+// The first executable regular file called name in a folder of PATH, read as process creation
+// reads it (':' and ';' separate, empty elements are skipped), or "" when there is none.
 std::string FindOnPath(const std::string& name);
 
 // A command line that process creation splits back into exactly these arguments (the Windows
