@@ -450,7 +450,7 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
   } else {
     const char* rest;
     const std::string name = ProgramToken(commandLine, &rest);
-    const bool blank = name.empty() && *commandLine != '"';
+    const bool blank = commandLine[std::strspn(commandLine, " \t")] == '\0';
     if (blank) return Fail(ERROR_INVALID_PARAMETER);
     if (name.empty()) return Fail(ERROR_FILE_NOT_FOUND);
     const bool hasFolder = std::any_of(name.begin(), name.end(), IsSeparator);
