@@ -1,7 +1,9 @@
 // The message log: one log file per process, kept open between calls, a time-stamped line per
 // message, each line flushed before the call returns.
 //
-// The state is process-wide and unguarded: callers serialise their calls. It is never torn
+// The state is process-wide. Callers are meant to serialise their calls, but a host that does
+// not must not see one thread free the file under another's write, so calls take a lock (a
+// recursive one: the start line is written by a nested call). The state is never torn
 // down, so that a host logging from its own static destructors still finds it; the system
 // closes the file when the process ends, and by then every line has been written.
 
@@ -10,9 +12,12 @@
 #include <plinth/afx/Exception.h>
 #include <plinth/afx/File.h>
 
+#include <mutex>
+
 namespace {
 
 struct LogState {
+  std::recursive_mutex lock;
   CStdioFile* file = nullptr;
   CString name;
 };
@@ -41,6 +46,7 @@ void CloseLog(LogState& state) {
 void CKaShell::LogMessage(const CString& logFile, const CString& message) {
   if (logFile.IsEmpty()) return;
   LogState& state = State();
+  const std::lock_guard<std::recursive_mutex> hold(state.lock);
   if (state.file != nullptr && state.name.CompareNoCase(logFile) != 0) CloseLog(state);
 
   if (state.file == nullptr) {
