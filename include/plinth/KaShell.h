@@ -14,10 +14,10 @@
 //
 // The launchers read the program's registered search path: the value "Path" of
 // HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths\<base name of the
-// program>, extension as written: "app -x" looks up "app", '"C:\Tools\app.exe" -x' looks up "app.exe")
-// and put it in front of PATH for the creation only; PATH is set back before the call returns,
-// also when the creation failed, and an empty or unset PATH is removed again. While it is
-// changed, every thread of the process sees it: serialise launches from several threads.
+// program>, extension as written ("app -x" looks up "app", '"C:\Tools\app.exe" -x' looks up
+// "app.exe"). It goes in front of PATH for the creation only; PATH is set back before the call
+// returns, also when the creation failed, and an empty or unset PATH is removed again. While it
+// is changed, every thread of the process sees it: serialise launches from several threads.
 //
 // Choices made where the behaviour is open:
 //  - The child's PATH on Windows is path + ";" + old PATH, the ";" always written. On POSIX the
