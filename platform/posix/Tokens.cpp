@@ -6,6 +6,8 @@
 
 #include <plinth/win32.h>
 
+#include "platform/posix/Handles.h"
+
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -132,6 +134,18 @@ DWORD StateOf(const Capabilities& caps, const Privilege& p) {
 
 }  // namespace
 
+namespace plinth::posix {
+
+bool CloseTokenHandle(HANDLE handle) {
+  DWORD access;
+  if (!TokenAccess(handle, access)) return false;
+  std::lock_guard<std::mutex> lock(g_tokensLock);
+  g_tokens[(reinterpret_cast<uintptr_t>(handle) - kTokenTag) / 4] = 0;
+  return true;
+}
+
+}  // namespace plinth::posix
+
 extern "C" {
 
 HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(intptr_t{-1}); }
@@ -156,16 +170,6 @@ BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token) {
   // A token opened with no access at all still needs a live slot.
   g_tokens[index] = access | 0x80000000u;
   *token = TokenHandle(index);
-  return TRUE;
-}
-
-BOOL CloseHandle(HANDLE object) {
-  if (object == GetCurrentProcess()) return TRUE;
-  const uintptr_t value = reinterpret_cast<uintptr_t>(object);
-  DWORD access;
-  if (!TokenAccess(object, access)) return Fail(ERROR_INVALID_HANDLE);
-  std::lock_guard<std::mutex> lock(g_tokensLock);
-  g_tokens[(value - kTokenTag) / 4] = 0;
   return TRUE;
 }
 

@@ -85,7 +85,8 @@ PLINTH_API HANDLE GetCurrentProcess(void);
 // Opens the token of the current process (only the pseudo-handle is accepted; any other
 // handle fails with ERROR_INVALID_HANDLE). Release the token with CloseHandle.
 PLINTH_API BOOL OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token);
-// Closes a token handle; ERROR_INVALID_HANDLE for anything else.
+// Closes a token, process or thread handle (the pseudo-handle too, which does nothing);
+// ERROR_INVALID_HANDLE for anything else.
 PLINTH_API BOOL CloseHandle(HANDLE object);
 // Local system only (a system name other than null or "" fails with ERROR_NONE_MAPPED);
 // privilege names match without regard to case; an unknown one fails with
