@@ -90,9 +90,9 @@ bool CKaShell::LaunchApplication(const CKaString& commandLine, STARTUPINFOA* sta
     applicationPath.Empty();
 
   _putenv("PATH=" + plinth::platform::PrependSearchPath(applicationPath, oldPath));
-  const BOOL created = CreateProcessA(nullptr, writable.GetBuffer(), nullptr, nullptr, FALSE,
-                                      CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, startupInfo,
-                                      processInformation);
+  const BOOL created =
+      CreateProcessA(nullptr, writable.GetBuffer(), nullptr, nullptr, FALSE,
+                     CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, startupInfo, processInformation);
   writable.ReleaseBuffer();
   // An empty old path removes PATH again, as it was before.
   _putenv("PATH=" + oldPath);
@@ -112,9 +112,8 @@ bool CKaShell::LaunchApplication(const CKaString& commandLine, WORD showCommand)
   return LaunchApplication(commandLine, &startup, &process, true);
 }
 
-bool CKaShell::LaunchApplicationAndWait(const CString& commandLine,
-                                        const CString& workingDirectory, WORD showCommand,
-                                        int timeLimit, DWORD* exitCode) {
+bool CKaShell::LaunchApplicationAndWait(const CString& commandLine, const CString& workingDirectory,
+                                        WORD showCommand, int timeLimit, DWORD* exitCode) {
   DWORD ignored = 0;
   if (exitCode == nullptr) exitCode = &ignored;
   *exitCode = 0;
@@ -140,8 +139,8 @@ bool CKaShell::LaunchApplicationAndWait(const CString& commandLine,
   return waited != static_cast<DWORD>(WAIT_TIMEOUT);
 }
 
-bool CKaShell::LaunchApplicationEx(const char* document, WORD showCommand,
-                                   const char* documentType, HWND owner) {
+bool CKaShell::LaunchApplicationEx(const char* document, WORD showCommand, const char* documentType,
+                                   HWND owner) {
   const HINSTANCE opened = ShellExecuteA(owner, "open", document, nullptr, nullptr, showCommand);
   if (reinterpret_cast<INT_PTR>(opened) > 32) return true;
   if (documentType == nullptr) return false;

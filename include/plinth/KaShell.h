@@ -60,9 +60,8 @@ class PLINTH_API CKaShell {
   // Starts commandLine in workingDirectory and waits up to timeLimit seconds (-1: no limit).
   // exitCode receives the child's exit code, STILL_ACTIVE after a time-out, or the error code
   // when the program could not be started. TRUE when it started and ended within the limit.
-  static bool LaunchApplicationAndWait(const CString& commandLine,
-                                       const CString& workingDirectory, WORD showCommand,
-                                       int timeLimit, DWORD* exitCode);
+  static bool LaunchApplicationAndWait(const CString& commandLine, const CString& workingDirectory,
+                                       WORD showCommand, int timeLimit, DWORD* exitCode);
 
   // Opens document through the shell; where the shell cannot, through the open command
   // registered for documentType under HKEY_CLASSES_ROOT. That command is cut before its "%1"
@@ -70,8 +69,8 @@ class PLINTH_API CKaShell {
   // the document appended: 'ed.exe "%1" /x' with a.txt starts 'ed.exe  a.txt'. FALSE when the
   // shell failed and documentType is null; TRUE, without starting anything, when the type's
   // class or its open command cannot be read; else whether the program started.
-  static bool LaunchApplicationEx(const char* document, WORD showCommand,
-                                  const char* documentType, HWND owner);
+  static bool LaunchApplicationEx(const char* document, WORD showCommand, const char* documentType,
+                                  HWND owner);
 
   // Appends "<local time>: message" to the log file, opening it (with a start line) when the
   // process has not been writing to that file. Every line is flushed.
