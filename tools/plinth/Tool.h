@@ -158,5 +158,7 @@ void AddRegexCommands(CLI::App& app, int& exitCode);
 void AddFilesCommands(CLI::App& app, int& exitCode);
 void AddHexCommands(CLI::App& app, int& exitCode);
 void AddSecurityCommands(CLI::App& app, int& exitCode);
+// run …, open … and filetype … (launch.cpp).
+void AddLaunchCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool

@@ -15,12 +15,9 @@ namespace {
 // The subcommand families, one file each. A new family adds its Add…Commands here.
 using AddCommands = void (*)(CLI::App& app, int& exitCode);
 constexpr AddCommands kFamilies[] = {
-    plinth_tool::AddTextCommands,
-    plinth_tool::AddRegCommands,
-    plinth_tool::AddRegexCommands,
-    plinth_tool::AddFilesCommands,
-    plinth_tool::AddHexCommands,
-    plinth_tool::AddSecurityCommands,
+    plinth_tool::AddTextCommands,   plinth_tool::AddRegCommands, plinth_tool::AddRegexCommands,
+    plinth_tool::AddFilesCommands,  plinth_tool::AddHexCommands, plinth_tool::AddSecurityCommands,
+    plinth_tool::AddLaunchCommands,
 };
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.

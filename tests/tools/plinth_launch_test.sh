@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Runs the plinth host's run, open and filetype commands with real child programs and checks
+# their output, exit status and what the children received.
+# Usage: plinth_launch_test.sh PLINTH GROUP   (GROUP: run, open, filetype, errors)
+source "$(dirname "$0")/Harness.sh"
+
+export PLINTH_REGISTRY=$WORK/store/registry.db
+APP_PATHS='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\App Paths'
+
+# A child that writes its arguments, one per line, and its PATH to the file record. Its PATH
+# finds no tools, so it uses the shell's own commands and /bin/mv.
+cat >record.sh <<'EOF'
+{ printf '%s\n' "$@"; printf 'PATH=%s\n' "$PATH"; } >"${0%/*}/record.partial"
+/bin/mv "${0%/*}/record.partial" "${0%/*}/record"
+EOF
+
+# received NAME EXPECTED: the record, once the child has written it, must read EXPECTED (a
+# printf format).
+received() {
+  local i
+  for ((i = 0; i < 500; i++)); do
+    [[ -e record ]] && break
+    sleep 0.02
+  done
+  if [[ ! -e record ]]; then
+    fail "$1: the child wrote no record"
+  elif ! cmp -s record <(printf "$2"); then
+    fail "$1: child received $(od -An -c record | head -3), expected '$2'"
+  else
+    passed=$((passed + 1))
+  fi
+  rm -f record
+}
+
+# open_without_opener NAME STATUS ARGS...: as check_args, with no desktop opener on the search
+# path of the host, so that a document goes to its registered command.
+open_without_opener() {
+  local name=$1 status=$2
+  shift 2
+  PATH=$WORK/empty "$PLINTH" open "$@" </dev/null >actual 2>stderr
+  compare_run "$name" "$status" '' $?
+}
+
+case $GROUP in
+run)
+  mkdir sub
+  check_args "exit code" 0 'exit code 3\n' run '/bin/sh -c "exit 3"'
+  check_args "working folder" 0 "$WORK/sub\nexit code 0\n" run /bin/pwd --dir sub
+  check_args "current folder by default" 0 "$WORK\nexit code 0\n" run /bin/pwd
+  check_args "within the limit" 0 'exit code 0\n' run /bin/true --wait 30
+  check_args "time-out" 1 'still running after 0 s\n' run '/bin/sleep 2' --wait 0
+  # Split the Windows way, never by a shell: the quotes group, nothing is expanded.
+  check_args "arguments" 0 'a b|$HOME|*\nexit code 0\n' \
+    run '/bin/sh -c "echo \"$0|$1|$2\"" "a b" $HOME *'
+  ;;
+
+open)
+  # No desktop opener on the search path, so the registered command is used. Its program's
+  # registered search path goes in front of PATH for it.
+  mkdir empty tools
+  touch 'letter one.pltest'
+  "$PLINTH" reg add 'HKCR\.pltest' /ve >/dev/null
+  "$PLINTH" filetype register .pltest Plinth.Test "/bin/sh \"$WORK/record.sh\" \"%1\" --dropped" \
+    >/dev/null
+  "$PLINTH" reg add "$APP_PATHS\\sh" /v Path /d "$WORK/tools" >/dev/null
+  open_without_opener "opened" 0 'letter one.pltest' --type .pltest
+  received "registered command" "letter\none.pltest\nPATH=$WORK/tools:$WORK/empty\n"
+  # An application path is a Windows list: ";" separates, empty elements go.
+  "$PLINTH" reg add "$APP_PATHS\\sh" /v Path /d ";$WORK/tools;;/opt/x;" /f >/dev/null
+  open_without_opener "path list" 0 'letter one.pltest' --type .pltest
+  received "path list" "letter\none.pltest\nPATH=$WORK/tools:/opt/x:$WORK/empty\n"
+  check_stderr "type without class" 0 "HKEY_CLASSES_ROOT\\.none names no" \
+    open 'letter one.pltest' --type .none
+  [[ ! -e record ]] && passed=$((passed + 1)) || fail "nothing started without a class"
+  ;;
+
+filetype)
+  command='/opt/My Editor/ed "%1" -n'
+  shown=${command//%/%%}  # as a printf format
+  check_stderr "unknown extension" 2 'create it first with: plinth reg add HKCR\.plx /ve' \
+    filetype register .plx Plinth.X "$command"
+  "$PLINTH" reg query 'HKCR\.plx' >/dev/null 2>&1
+  [[ $? == 1 ]] && passed=$((passed + 1)) || fail "unknown extension left alone"
+  "$PLINTH" reg add 'HKCR\.plx' /ve >/dev/null
+  check_args "registered" 0 ".plx: Plinth.X, opened with $shown\n" \
+    filetype register .plx Plinth.X "$command"
+  check_args "stored as given" 0 \
+    "HKEY_CLASSES_ROOT\\\\Plinth.X\\\\shell\\\\open\\\\command\n    (Default)    REG_SZ    $shown\n" \
+    reg query 'HKCR\Plinth.X\shell\open\command' /ve
+  check_args "same type, other case" 0 ".plx: PLINTH.x, opened with x\n" \
+    filetype register .plx PLINTH.x x
+  check_stderr "other type" 2 ".plx belongs to the file type 'PLINTH.x'" \
+    filetype register .plx Other.Type x
+  ;;
+
+errors)
+  check_stderr "empty command line" 2 "the command line is empty" run ''
+  check_stderr "missing program" 2 \
+    "cannot start '$WORK/missing -x': error 2, the program was not found" run "$WORK/missing -x"
+  check_stderr "missing folder" 2 "error 267, the working folder does not exist" \
+    run /bin/true --dir "$WORK/missing"
+  check_stderr "negative wait" 2 "--wait" run /bin/true --wait -1
+  check_stderr "desktop cannot open" 2 "the desktop cannot open '$WORK/missing.doc'" \
+    open "$WORK/missing.doc"
+  check_stderr "empty type" 2 "must not be empty" filetype register .plx '' x
+  ;;
+
+*) unknown_group ;;
+esac
+finish
