@@ -21,7 +21,8 @@ bool g_socketsStartedOutsideModules = false;
 
 }  // namespace
 
-CWinApp::CWinApp(LPCTSTR appName) : m_pszAppName(appName) {
+CWinApp::CWinApp(LPCTSTR appName)
+    : m_pszAppName(appName), m_nWaitCursorCount(0), m_hcurWaitCursorRestore(nullptr) {
   std::lock_guard<std::mutex> lock(g_appLock);
   m_pPreviousApp = g_app.load();
   g_app.store(this);
@@ -45,7 +46,38 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 int CWinApp::ExitInstance() { return 0; }
 
+void CWinApp::BeginWaitCursor() { DoWaitCursor(1); }
+
+void CWinApp::EndWaitCursor() { DoWaitCursor(-1); }
+
+void CWinApp::RestoreWaitCursor() { DoWaitCursor(0); }
+
+void CWinApp::DoWaitCursor(int code) {
+  m_nWaitCursorCount += code;
+  if (m_nWaitCursorCount > 0) {
+    HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    if (code > 0 && m_nWaitCursorCount == 1) m_hcurWaitCursorRestore = previous;
+  } else {
+    m_nWaitCursorCount = 0;
+    SetCursor(m_hcurWaitCursorRestore);
+  }
+}
+
 CWinApp* AfxGetApp() noexcept { return g_app.load(); }
+
+// The application is asked for each time rather than kept: one that goes away while the
+// cursor is shown must not be called afterwards.
+CWaitCursor::CWaitCursor() {
+  if (CWinApp* app = AfxGetApp()) app->BeginWaitCursor();
+}
+
+CWaitCursor::~CWaitCursor() {
+  if (CWinApp* app = AfxGetApp()) app->EndWaitCursor();
+}
+
+void CWaitCursor::Restore() {
+  if (CWinApp* app = AfxGetApp()) app->RestoreWaitCursor();
+}
 
 BOOL AfxSocketInit(WSADATA* data) {
   CAfxModule* module = AfxGetCurrentModule();

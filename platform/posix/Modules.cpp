@@ -1,6 +1,8 @@
 // LoadLibraryA and GetProcAddress: built-in stand-ins for the Windows system libraries the
-// library loads by name, dlopen for everything else. A built-in module's handle is the address
-// of its table entry, so it can never collide with a dlopen handle.
+// library loads by name (the HTML Help control among them, see HtmlHelpControl.cpp), dlopen
+// for everything else. A built-in module's handle is the address of its table entry, so it can
+// never collide with a dlopen handle. Entries are found by name only, except the control's,
+// which Windows programs look up by export number.
 #include <dlfcn.h>
 #include <strings.h>
 
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "platform/FaultInjection.h"
+#include "platform/posix/HtmlHelpControl.h"
 
 namespace {
 
@@ -70,6 +73,8 @@ const BuiltinModule* AsBuiltin(HMODULE module) {
 
 extern "C" {
 
+// fileName: a built-in module's name, the HTML Help control's, or a shared object for dlopen.
+// The module, or null with ERROR_MOD_NOT_FOUND.
 HMODULE LoadLibraryA(LPCSTR fileName) {
   if (!fileName || !*fileName || plinth::platform::FaultInjected("LoadLibraryA")) {
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -77,17 +82,28 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
   }
   if (const BuiltinModule* builtin = FindBuiltin(fileName))
     return reinterpret_cast<HMODULE>(const_cast<BuiltinModule*>(builtin));
+  if (plinth::posix::NamesHtmlHelpControl(fileName))
+    return plinth::posix::LoadHtmlHelpControl(fileName);
   void* handle = dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
-  if (!handle) {
-    SetLastError(ERROR_MOD_NOT_FOUND);
-    return nullptr;
-  }
+  // A viewer program registered as the control's file is no shared object: only the registry
+  // tells it apart from a missing library, so it is read only when dlopen has failed.
+  if (!handle) return plinth::posix::LoadHtmlHelpControl(fileName);
   return static_cast<HMODULE>(handle);
 }
 
+// module: a module LoadLibraryA gave. procName: an entry's name, or an export number (a value
+// below 0x10000, never read as text). The entry, or null with ERROR_PROC_NOT_FOUND (or
+// ERROR_INVALID_HANDLE for a null module).
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   if (!module || !procName || plinth::platform::FaultInjected("GetProcAddress")) {
     SetLastError(module ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  if (plinth::posix::IsHtmlHelpControl(module))
+    return plinth::posix::HtmlHelpControlEntry(module, procName);
+  // Neither the other built-in modules nor shared objects have export numbers.
+  if (IS_INTRESOURCE(procName)) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
   if (const BuiltinModule* builtin = AsBuiltin(module)) {
@@ -104,12 +120,14 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(address));
 }
 
+// module: a module LoadLibraryA gave. Built-in modules stay; shared objects are closed. FALSE
+// with ERROR_INVALID_HANDLE for a null module or one dlclose refuses.
 BOOL FreeLibrary(HMODULE module) {
   if (!module) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (AsBuiltin(module)) return TRUE;
+  if (AsBuiltin(module) || plinth::posix::IsHtmlHelpControl(module)) return TRUE;
   if (dlclose(module) != 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -15,7 +15,20 @@ class PLINTH_API CWinApp : public CObject {
   virtual BOOL InitInstance();
   virtual int ExitInstance();
 
+  // The wait cursor: shown by the first BeginWaitCursor, the cursor before it back at the
+  // EndWaitCursor that matches it; nested pairs only count. RestoreWaitCursor shows it again
+  // after something else changed the cursor. An EndWaitCursor without a Begin does no harm.
+  void BeginWaitCursor();
+  void EndWaitCursor();
+  void RestoreWaitCursor();
+  // 1 begins, -1 ends, 0 restores.
+  virtual void DoWaitCursor(int code);
+
   LPCTSTR m_pszAppName;
+
+ protected:
+  int m_nWaitCursorCount;
+  HCURSOR m_hcurWaitCursorRestore;
 
  private:
   CWinApp* m_pPreviousApp;  // the application constructed before this one, still alive
@@ -23,6 +36,16 @@ class PLINTH_API CWinApp : public CObject {
 
 // The most recently constructed application object still alive, or null.
 PLINTH_API CWinApp* AfxGetApp() noexcept;
+
+// Shows the application's wait cursor for its lifetime; does nothing without an application.
+class PLINTH_API CWaitCursor {
+ public:
+  CWaitCursor();
+  ~CWaitCursor();
+  CWaitCursor(const CWaitCursor&) = delete;
+  CWaitCursor& operator=(const CWaitCursor&) = delete;
+  void Restore();
+};
 
 // Starts Windows Sockets (version 1.1) for the current module, once: later calls return TRUE
 // and leave data alone. The first call fills data when given. A library module's detach

@@ -8,6 +8,19 @@
 // taking "name" when "name.exe" does not exist. Process and thread handles are entries of the
 // layer's handle table; a child whose handles are all closed while it runs is reaped by the
 // layer when it ends, so it never stays a zombie.
+//
+// Where POSIX has no Windows counterpart:
+// - PATH folders are separated by ':' and by ';' (the library itself writes "dir;old" lists);
+//   "x:\" keeps its colon as a drive; an empty element is skipped and never means the working
+//   directory, which is never searched.
+// - A child ended by signal N exits with 128 + N, as a POSIX shell reports it. When the caller
+//   has set SIGCHLD to SIG_IGN the system discards exit statuses: the code is then 0xFFFFFFFF.
+// - The thread identifier is the pid (on Linux the main thread's id is the pid); the thread
+//   handle is a second handle to the same child and must be closed as well.
+// - STARTUPINFOA is accepted and ignored: the child keeps this process's standard streams
+//   (handles of this layer are not file descriptors) and has no window to show.
+// - CREATE_NEW_CONSOLE starts the child in a new session (no controlling terminal, standard
+//   streams kept); CREATE_NEW_PROCESS_GROUP in a new process group.
 
 #include <plinth/Export.h>
 

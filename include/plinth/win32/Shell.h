@@ -6,6 +6,14 @@
 // installed; every other verb, and a system without xdg-open or without a handler for the
 // document, answers SE_ERR_NOASSOC, so that callers fall back to what they registered
 // themselves.
+//
+// The document is a path (Windows or POSIX spelling), relative to the directory argument when
+// one is given and the path is relative, else to the working folder; it must exist before
+// anything is started. Text that begins with a scheme of two letters or more and a colon
+// ("https:", "mailto:") is an address, handed on unchecked. xdg-open gets the document as its
+// one argument, without a shell, and is waited for up to 30 seconds: its exit status 0 is
+// success, 2 a missing document, anything else no handler. An opener still running after 30
+// seconds is taken to be showing the document (success) and is reaped when it ends.
 
 #include <plinth/Export.h>
 
@@ -22,10 +30,17 @@
 #define SE_ERR_NOASSOC 31
 #define SE_ERR_DLLNOTFOUND 32
 
+#define ERROR_NO_ASSOCIATION 1155L
+
 extern "C" {
 
-// A value above 32 on success; ERROR_FILE_NOT_FOUND (2) for a document that does not exist,
-// SE_ERR_NOASSOC when nothing on the system opens it.
+// A value above 32 on success (42), with the last error ERROR_SUCCESS. Failures, with the last
+// error: SE_ERR_FNF (ERROR_FILE_NOT_FOUND) for a document that does not exist, or that the
+// opener reports missing; SE_ERR_PNF (ERROR_PATH_NOT_FOUND) when a folder on its path is not
+// one; SE_ERR_ACCESSDENIED (ERROR_ACCESS_DENIED) for a document or opener that may not be
+// used; SE_ERR_OOM (ERROR_NOT_ENOUGH_MEMORY); SE_ERR_NOASSOC (ERROR_NO_ASSOCIATION) for
+// another verb, no xdg-open, or an opener that found no handler. owner and showCommand are
+// not used; parameters are not passed to xdg-open, which takes none.
 PLINTH_API HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
                                    LPCSTR directory, INT showCommand);
 
