@@ -93,9 +93,12 @@ bool CKaShell::LaunchApplication(const CKaString& commandLine, STARTUPINFOA* sta
   const BOOL created =
       CreateProcessA(nullptr, writable.GetBuffer(), nullptr, nullptr, FALSE,
                      CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, startupInfo, processInformation);
+  const DWORD creationError = GetLastError();
   writable.ReleaseBuffer();
-  // An empty old path removes PATH again, as it was before.
+  // An empty old path removes PATH again, as it was before. Putting it back must not hide why
+  // the creation failed from a caller who asks.
   _putenv("PATH=" + oldPath);
+  SetLastError(creationError);
 
   if (!created) return false;
   if (closeHandles) {

@@ -157,6 +157,7 @@ TEST_F(LaunchTest, PathIsRestoredWhenTheProgramCannotStart) {
         std::optional<std::string>("")}) {
     SetEnvironmentValue("PATH", old);
     EXPECT_FALSE(CKaShell::LaunchApplication(missing.c_str(), SW_HIDE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(EnvironmentValue("PATH"), old && !old->empty() ? old : std::nullopt);
   }
 }

@@ -25,7 +25,7 @@
 #include <vector>
 
 #if defined(_WIN32)
-#include <windows.h>
+#include <plinth/win32.h>
 #else
 #include <unistd.h>
 #endif
