@@ -6,7 +6,8 @@
 // as the library sets it up for the library's own launches (descriptors from 3 closed, a new
 // process group, signal mask and dispositions reset), which shows what the Win32 layer itself
 // costs. Times are wall-clock: most of a launch is spent in the kernel and in the child, which
-// the parent's CPU clock does not see. At the end the program prints "library / peer".
+// the parent's CPU clock does not see. At the end the program prints "library / peer" from the
+// medians of every run of each benchmark (use --benchmark_repetitions=N for more of them).
 
 #include <benchmark/benchmark.h>
 #include <plinth/win32.h>
@@ -15,25 +16,34 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 extern char** environ;
 
 namespace {
 
 const char kProgram[] = "/bin/true";
-std::map<std::string, double> g_seconds;  // benchmark -> seconds per launch, last run
+// benchmark -> seconds per launch of every run (repetitions, and the runs that size them)
+std::map<std::string, std::vector<double>> g_seconds;
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
 
 template <class Body>
 void Timed(benchmark::State& state, const char* name, Body body) {
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) body(state);
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  g_seconds[name] = elapsed.count() / static_cast<double>(state.iterations());
+  g_seconds[name].push_back(elapsed.count() / static_cast<double>(state.iterations()));
 }
 
 void Library(benchmark::State& state) {
@@ -100,11 +110,12 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  const double library = g_seconds["library"];
+  const double library = Median(g_seconds["library"]);
   for (const char* peer : {"posix_spawn plain", "posix_spawn same setup"}) {
-    if (library > 0 && g_seconds[peer] > 0)
-      std::printf("library / %s: %.2f (%.0f us / %.0f us per launch)\n", peer,
-                  library / g_seconds[peer], library * 1e6, g_seconds[peer] * 1e6);
+    const double seconds = Median(g_seconds[peer]);
+    if (library > 0 && seconds > 0)
+      std::printf("library / %s: %.2f (%.0f us / %.0f us per launch)\n", peer, library / seconds,
+                  library * 1e6, seconds * 1e6);
   }
   return 0;
 }

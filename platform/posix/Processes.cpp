@@ -31,9 +31,11 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
+#include "platform/posix/CommandLines.h"
 #include "platform/posix/Handles.h"
 #include "platform/posix/NativePaths.h"
 
@@ -41,80 +43,13 @@ namespace {
 
 using plinth::posix::IsSeparator;
 using plinth::posix::NativePath;
+using plinth::posix::PathFolders;
+using plinth::posix::ProgramToken;
+using plinth::posix::SplitCommandLine;
 
 BOOL Fail(DWORD error) {
   SetLastError(error);
   return FALSE;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Command lines
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The program token as process creation reads it: a line that starts with a quote names the
-// program up to the next quote, else up to the first blank. Leading blanks are skipped. *rest
-// is set to where the arguments begin.
-std::string ProgramToken(const char* line, const char** rest) {
-  while (IsBlank(*line)) ++line;
-  std::string program;
-  if (*line == '"') {
-    ++line;
-    while (*line != '\0' && *line != '"') program += *line++;
-    if (*line == '"') ++line;
-  } else {
-    while (*line != '\0' && !IsBlank(*line)) program += *line++;
-  }
-  *rest = line;
-  return program;
-}
-
-// argv as the Windows C runtime builds it: argv[0] is the program token; after it, 2n
-// backslashes before a quote give n backslashes and the quote opens or closes a quoted run,
-// 2n+1 give n backslashes and a literal quote, other backslashes are literal, and "" inside a
-// quoted run is a literal quote that keeps the run open.
-std::vector<std::string> SplitCommandLine(const char* line) {
-  std::vector<std::string> argv;
-  const char* p = line;
-  argv.push_back(ProgramToken(line, &p));
-  for (;;) {
-    while (IsBlank(*p)) ++p;
-    if (*p == '\0') break;
-    std::string argument;
-    bool quoted = false;
-    while (*p != '\0' && (quoted || !IsBlank(*p))) {
-      if (*p == '\\') {
-        std::size_t backslashes = 0;
-        while (*p == '\\') {
-          ++backslashes;
-          ++p;
-        }
-        if (*p == '"') {
-          argument.append(backslashes / 2, '\\');
-          if (backslashes % 2 == 1) {
-            argument += '"';
-            ++p;
-          }
-        } else {
-          argument.append(backslashes, '\\');
-        }
-        continue;
-      }
-      if (*p == '"') {
-        if (quoted && p[1] == '"') {
-          argument += '"';
-          p += 2;
-        } else {
-          quoted = !quoted;
-          ++p;
-        }
-        continue;
-      }
-      argument += *p++;
-    }
-    argv.push_back(std::move(argument));
-  }
-  return argv;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -168,28 +103,6 @@ DWORD FindNamedProgram(const std::string& name, std::string& found) {
   const std::string folder = path.substr(0, slash);
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return ERROR_PATH_NOT_FOUND;
   return ERROR_FILE_NOT_FOUND;
-}
-
-// The folders of a PATH value. The layer's own callers write Windows-style lists ("dir;old"),
-// the system writes ':' lists, so both separate; "x:\" keeps its colon as a drive. Empty
-// elements are skipped: they never mean the working directory.
-std::vector<std::string> PathFolders(const std::string& value) {
-  std::vector<std::string> folders;
-  std::string folder;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    const char c = value[i];
-    const bool drive = c == ':' && folder.size() == 1 && i + 1 < value.size() &&
-                       value[i + 1] == '\\' &&
-                       ((folder[0] | 0x20) >= 'a' && (folder[0] | 0x20) <= 'z');
-    if ((c == ':' || c == ';') && !drive) {
-      if (!folder.empty()) folders.push_back(folder);
-      folder.clear();
-    } else {
-      folder += c;
-    }
-  }
-  if (!folder.empty()) folders.push_back(folder);
-  return folders;
 }
 
 std::string CurrentPath() {
@@ -342,7 +255,8 @@ struct Orphans {
   std::mutex lock;
   std::vector<std::shared_ptr<Process>> children;
   bool reaperRunning = false;
-  int wake = -1;  // eventfd: a child was added
+  int wake = -1;  // eventfd: a child was added; -1 when none could be made
+  bool wakeMade = false;
 };
 
 Orphans& TheOrphans() {
@@ -368,14 +282,14 @@ void ReaperMain() {
       watched = orphans.children;
     }
     fds.assign(1, pollfd{orphans.wake, POLLIN, 0});
-    bool polling = false;
+    // Without a wake-up or pidfds nothing wakes the thread in time: look again now and then.
+    bool polling = orphans.wake < 0;
     for (const auto& process : watched) {
       if (process->pidfd >= 0)
         fds.push_back(pollfd{process->pidfd, POLLIN, 0});
       else
         polling = true;
     }
-    // Without pidfds nothing wakes the thread when a child ends: look again now and then.
     if (poll(fds.data(), fds.size(), polling ? 50 : -1) > 0 && (fds[0].revents & POLLIN)) {
       uint64_t count;
       while (read(orphans.wake, &count, sizeof count) > 0) {
@@ -389,16 +303,18 @@ void ReaperMain() {
 void Adopt(std::shared_ptr<Process> process) {
   Orphans& orphans = TheOrphans();
   std::lock_guard<std::mutex> hold(orphans.lock);
-  if (orphans.wake < 0) orphans.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (!orphans.wakeMade) {
+    orphans.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    orphans.wakeMade = true;
+  }
   orphans.children.push_back(std::move(process));
   if (orphans.reaperRunning) {
     const uint64_t one = 1;
-    if (write(orphans.wake, &one, sizeof one) < 0) {
+    if (orphans.wake >= 0 && write(orphans.wake, &one, sizeof one) < 0) {
       // The counter is full, so the reaper is due to wake anyway.
     }
     return;
   }
-  if (orphans.wake < 0) return;  // no reaper without a wake-up; the next adoption tries again
   // The thread takes none of the caller's signals.
   sigset_t all, previous;
   sigfillset(&all);
@@ -534,7 +450,7 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY_ATTRIB
   } else {
     const char* rest;
     const std::string name = ProgramToken(commandLine, &rest);
-    const bool blank = name.empty() && *commandLine != '"';
+    const bool blank = commandLine[std::strspn(commandLine, " \t")] == '\0';
     if (blank) return Fail(ERROR_INVALID_PARAMETER);
     if (name.empty()) return Fail(ERROR_FILE_NOT_FOUND);
     const bool hasFolder = std::any_of(name.begin(), name.end(), IsSeparator);

@@ -111,9 +111,10 @@ extern "C" {
 
 // Starts the program of commandLine (or applicationName, taken as it stands, when not null).
 // commandLine may be changed and must be writable, as on Windows. TRUE with both handles and
-// identifiers filled; FALSE with ERROR_FILE_NOT_FOUND (no such program), ERROR_ACCESS_DENIED
-// (not executable), ERROR_BAD_EXE_FORMAT, ERROR_DIRECTORY (currentDirectory is not a folder)
-// or ERROR_INVALID_PARAMETER (no program named).
+// identifiers filled; FALSE with ERROR_FILE_NOT_FOUND (no such program), ERROR_PATH_NOT_FOUND
+// (a program named with a folder that does not exist), ERROR_ACCESS_DENIED (not executable, or
+// a folder), ERROR_BAD_EXE_FORMAT, ERROR_DIRECTORY (currentDirectory is not a folder) or
+// ERROR_INVALID_PARAMETER (no program named).
 PLINTH_API BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
                                LPSECURITY_ATTRIBUTES processAttributes,
                                LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
@@ -126,7 +127,7 @@ PLINTH_API BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
 // not a process or thread handle.
 PLINTH_API DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 
-// STILL_ACTIVE while the process runs, then its exit status.
+// STILL_ACTIVE while the process runs, then its exit status (128 + N after signal N).
 PLINTH_API BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 
 PLINTH_API DWORD GetCurrentProcessId(void);

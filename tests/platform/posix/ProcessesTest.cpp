@@ -269,6 +269,7 @@ TEST_F(ProcessesPosix, ReportsWhyAProgramCannotStart) {
       {dir_, ERROR_ACCESS_DENIED},
       {dir_ + "/text", ERROR_BAD_EXE_FORMAT},
       {"\"\" x", ERROR_FILE_NOT_FOUND},
+      {" \t\"\"", ERROR_FILE_NOT_FOUND},
       {"   ", ERROR_INVALID_PARAMETER},
   };
   for (const Case& c : cases) EXPECT_EQ(Run(c.line), 1000 + c.error) << c.line;
