@@ -1,89 +1,69 @@
-// Starting helper programs and reaping them. Only the given child is ever waited for (never
-// "any child"), so that the host's own children and those of the process layer keep their
-// exit statuses for whoever waits for them.
+// Helper programs of the platform layer. They go through CreateProcessA like any program the
+// library starts, so that one place owns spawning, signal dispositions and reaping; this file
+// only turns an argument list into the command line that process creation splits back.
 #include "platform/posix/ChildProcesses.h"
 
-#include <errno.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <system_error>
-#include <thread>
 
-extern char** environ;
+#include "platform/posix/CommandLines.h"
+#include "platform/posix/NativePaths.h"
 
 namespace plinth::posix {
 
 std::string FindOnPath(const std::string& name) {
   const char* path = std::getenv("PATH");
   if (!path || name.empty()) return std::string();
-  for (const char* begin = path;;) {
-    const char* end = begin;
-    while (*end && *end != ':') ++end;
-    if (end != begin) {
-      const std::string candidate = std::string(begin, end) + "/" + name;
-      struct stat status;
-      if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-          access(candidate.c_str(), X_OK) == 0)
-        return candidate;
-    }
-    if (!*end) return std::string();
-    begin = end + 1;
+  for (const std::string& folder : PathFolders(path)) {
+    const std::string candidate = NativePath(folder) + "/" + name;
+    struct stat status;
+    if (stat(candidate.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0)
+      return candidate;
   }
+  return std::string();
 }
 
-pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   int& error) {
-  std::vector<char*> argv;
-  argv.reserve(arguments.size() + 1);
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  pid_t child = -1;
-  // glibc's posix_spawn reports a failed exec as its result, so a program that cannot run is
-  // an error here rather than a child that ends with status 127.
-  error = posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
-  return error == 0 ? child : -1;
-}
-
-bool WaitForProgram(pid_t child, unsigned milliseconds, int& status) {
-  // Polling with a growing pause: a helper that ends at once is seen within a millisecond,
-  // one that runs long costs a wake-up every 50 ms.
-  long pause = 1000000L;  // nanoseconds
-  long waited = 0;
-  for (;;) {
-    const pid_t ended = waitpid(child, &status, WNOHANG);
-    if (ended == child) return true;
-    if (ended < 0 && errno != EINTR) {
-      // Already reaped by someone who waits for any child: its status is lost.
-      status = -1;
-      return true;
-    }
-    if (waited / 1000000L >= static_cast<long>(milliseconds)) return false;
-    timespec step{0, pause};
-    nanosleep(&step, nullptr);
-    waited += pause;
-    pause = std::min(pause * 2, 50000000L);
+std::string CommandLineFor(const std::vector<std::string>& argv) {
+  std::string line;
+  if (!argv.empty()) {
+    // The program token ends at the next quote whatever comes before it, so a quote cannot be
+    // part of it; it is only a name the child sees itself by.
+    line += '"';
+    for (char c : argv[0])
+      if (c != '"') line += c;
+    line += '"';
   }
-}
-
-void ReapWhenEnded(pid_t child) {
-  // One small thread per child that outlives its call. Children left behind are rare (a help
-  // viewer the user reads, an opener that does not return), so a thread each is cheap, and it
-  // needs no SIGCHLD handler that would take statuses meant for others.
-  try {
-    std::thread([child] {
-      int status = 0;
-      while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  for (size_t i = 1; i < argv.size(); ++i) {
+    line += " \"";
+    size_t backslashes = 0;
+    for (char c : argv[i]) {
+      if (c == '\\') {
+        ++backslashes;
+        continue;
       }
-    }).detach();
-  } catch (const std::system_error&) {
-    // Without a thread the child stays a zombie until the process ends; nothing else is lost.
+      // Backslashes count only before a quote: there they are doubled, and the quote escaped.
+      line.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+      backslashes = 0;
+      line += c;
+    }
+    // Before the closing quote, too.
+    line.append(backslashes * 2, '\\');
+    line += '"';
   }
+  return line;
+}
+
+BOOL StartProgram(const std::string& program, const std::vector<std::string>& argv,
+                  DWORD creationFlags, PROCESS_INFORMATION& started) {
+  std::string line = CommandLineFor(argv);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  started = PROCESS_INFORMATION{};
+  return CreateProcessA(program.c_str(), &line[0], nullptr, nullptr, FALSE, creationFlags, nullptr,
+                        nullptr, &startup, &started);
 }
 
 }  // namespace plinth::posix

@@ -1,29 +1,28 @@
 #pragma once
 // Programs the platform layer starts for its own services (the desktop's document opener, the
-// help viewer): always without a shell, and never left as zombies.
+// help viewer), through the layer's process creation: never through a shell, and reaped by the
+// process layer once their handles are closed.
 
-#include <sys/types.h>
+#include <plinth/win32.h>
 
 #include <string>
 #include <vector>
 
 namespace plinth::posix {
 
-// The first executable regular file called name in a folder of PATH (empty elements, which
-// would mean the working folder, are skipped), or "" when there is none.
+// The first executable regular file called name in a folder of PATH, read as process creation
+// reads it (':' and ';' separate, empty elements are skipped), or "" when there is none.
 std::string FindOnPath(const std::string& name);
 
-// Starts program (a path) with arguments as its argv (arguments[0] is the name the child sees
-// itself by) and the process environment of the moment. The child's id, or -1 with error set
-// to the errno value that kept it from starting (a program that cannot be executed included).
-pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
-                   int& error);
+// A command line that process creation splits back into exactly these arguments (the Windows
+// C runtime's rules): argv[0] quoted whole, every other argument quoted with its backslashes
+// and quotes escaped.
+std::string CommandLineFor(const std::vector<std::string>& argv);
 
-// Waits up to milliseconds for child to end: true with its wait status, false when it still
-// runs after the limit. Such a child is left to ReapWhenEnded.
-bool WaitForProgram(pid_t child, unsigned milliseconds, int& status);
-
-// Nobody waits for child any more: it is reaped when it ends, so it never stays a zombie.
-void ReapWhenEnded(pid_t child);
+// Starts program (a POSIX path, taken as it stands) with argv; the child keeps only the
+// standard streams. TRUE with both handles in started (the caller closes them), else FALSE
+// with the last error of CreateProcessA.
+BOOL StartProgram(const std::string& program, const std::vector<std::string>& argv,
+                  DWORD creationFlags, PROCESS_INFORMATION& started);
 
 }  // namespace plinth::posix

@@ -15,7 +15,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -65,18 +64,6 @@ bool IsProgram(const std::string& path) {
          access(path.c_str(), X_OK) == 0;
 }
 
-DWORD StartError(int error) {
-  switch (error) {
-    case ENOENT: return ERROR_FILE_NOT_FOUND;
-    case EACCES:
-    case EPERM: return ERROR_ACCESS_DENIED;
-    case ENOEXEC: return ERROR_BAD_EXE_FORMAT;
-    case ENOMEM:
-    case EAGAIN: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_INVALID_FUNCTION;
-  }
-}
-
 // HH_DISPLAY_TOPIC only: the viewer of the slot gets file, unchanged, as its one argument.
 HWND ShowTopic(size_t slot, LPCSTR file, UINT command) {
   if (command != HH_DISPLAY_TOPIC || !file || !*file) {
@@ -88,15 +75,15 @@ HWND ShowTopic(size_t slot, LPCSTR file, UINT command) {
     std::lock_guard<std::mutex> lock(g_lock);
     viewer = g_modules[slot].viewer;
   }
-  int error = 0;
-  const pid_t child = plinth::posix::StartProgram(viewer, {viewer, file}, error);
-  if (child < 0) {
-    SetLastError(StartError(error));
+  // The viewer lives as long as its reader wants, apart from the host's process group so that
+  // an interrupt meant for the host leaves it open; nobody waits for it, the process layer
+  // reaps it.
+  PROCESS_INFORMATION started;
+  if (!plinth::posix::StartProgram(viewer, {viewer, file}, CREATE_NEW_PROCESS_GROUP, started))
     return nullptr;
-  }
-  // The viewer lives as long as its reader wants; nobody waits for it.
-  plinth::posix::ReapWhenEnded(child);
-  return plinth::posix::CreateViewerWindow(child);
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return plinth::posix::CreateViewerWindow(static_cast<pid_t>(started.dwProcessId));
 }
 
 // caller: not used (a viewer program has no owner here). file: the help path. command:

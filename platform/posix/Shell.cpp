@@ -5,7 +5,6 @@
 #include <plinth/win32.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cctype>
 #include <cerrno>
@@ -23,7 +22,7 @@ using plinth::posix::IsSeparator;
 HINSTANCE const kOpened = reinterpret_cast<HINSTANCE>(static_cast<ULONG_PTR>(42));
 const unsigned kOpenerLimitMilliseconds = 30000;
 // xdg-open's exit status for a document that does not exist.
-const int kOpenerFileNotFound = 2;
+const DWORD kOpenerFileNotFound = 2;
 
 HINSTANCE Fail(INT_PTR result, DWORD error) {
   SetLastError(error);
@@ -35,8 +34,8 @@ HINSTANCE Fail(INT_PTR result, DWORD error) {
 bool IsAddress(const std::string& text) {
   if (text.empty() || !std::isalpha(static_cast<unsigned char>(text[0]))) return false;
   size_t i = 1;
-  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) ||
-                             text[i] == '+' || text[i] == '-' || text[i] == '.'))
+  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '+' ||
+                             text[i] == '-' || text[i] == '.'))
     ++i;
   return i >= 2 && i < text.size() && text[i] == ':';
 }
@@ -82,25 +81,28 @@ HINSTANCE ShellExecuteA(HWND /*owner*/, LPCSTR verb, LPCSTR file, LPCSTR /*param
 
   const std::string opener = plinth::posix::FindOnPath("xdg-open");
   if (opener.empty()) return Fail(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
-  int error = 0;
-  const pid_t child = plinth::posix::StartProgram(opener, {"xdg-open", document}, error);
-  if (child < 0) {
-    if (error == EACCES || error == EPERM) return Fail(SE_ERR_ACCESSDENIED, ERROR_ACCESS_DENIED);
-    if (error == ENOMEM || error == EAGAIN) return Fail(SE_ERR_OOM, ERROR_NOT_ENOUGH_MEMORY);
+  PROCESS_INFORMATION started;
+  if (!plinth::posix::StartProgram(opener, {"xdg-open", document}, 0, started)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED) return Fail(SE_ERR_ACCESSDENIED, ERROR_ACCESS_DENIED);
+    if (error == ERROR_NOT_ENOUGH_MEMORY) return Fail(SE_ERR_OOM, ERROR_NOT_ENOUGH_MEMORY);
     return Fail(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
   }
-  int status = 0;
-  if (!plinth::posix::WaitForProgram(child, kOpenerLimitMilliseconds, status)) {
-    plinth::posix::ReapWhenEnded(child);
+  // An opener still running at the limit is taken to be showing the document (some run the
+  // handler in the foreground); the process layer reaps it once its handles are closed.
+  const DWORD waited = WaitForSingleObject(started.hProcess, kOpenerLimitMilliseconds);
+  DWORD exitCode = 0;
+  if (waited != WAIT_OBJECT_0 || !GetExitCodeProcess(started.hProcess, &exitCode)) exitCode = 0;
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  // A status the system discarded (the host ignores SIGCHLD) reads as 0xFFFFFFFF: the opener
+  // ran to its end, and the document was there, so it is taken to have opened it rather than
+  // have the caller open it a second time.
+  if (exitCode == 0 || exitCode == 0xFFFFFFFFu) {
     SetLastError(ERROR_SUCCESS);
     return kOpened;
   }
-  if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-    SetLastError(ERROR_SUCCESS);
-    return kOpened;
-  }
-  if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == kOpenerFileNotFound)
-    return Fail(SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
+  if (exitCode == kOpenerFileNotFound) return Fail(SE_ERR_FNF, ERROR_FILE_NOT_FOUND);
   return Fail(SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION);
 }
 

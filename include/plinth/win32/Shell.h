@@ -13,7 +13,8 @@
 // ("https:", "mailto:") is an address, handed on unchecked. xdg-open gets the document as its
 // one argument, without a shell, and is waited for up to 30 seconds: its exit status 0 is
 // success, 2 a missing document, anything else no handler. An opener still running after 30
-// seconds is taken to be showing the document (success) and is reaped when it ends.
+// seconds is taken to be showing the document (success) and is reaped when it ends; so is one
+// whose exit status the system discarded (the host ignores SIGCHLD).
 
 #include <plinth/Export.h>
 

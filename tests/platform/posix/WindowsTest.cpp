@@ -1,14 +1,12 @@
-// The POSIX window services and the built-in HTML Help control: the control loads only while a
-// viewer program is registered, its entry starts that viewer and gives back a window of the
-// layer's table, and the table keeps the placement asked for.
+// The POSIX window services and the built-in HTML Help control: the control loads only while an
+// executable viewer is registered, its entry starts that viewer with the path as its one
+// argument and gives back a window of the layer's table, which keeps the placement asked for.
 #include <gtest/gtest.h>
 #include <plinth/win32.h>
 #include <plinth/win32/HtmlHelp.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -16,14 +14,6 @@
 #include "support/TempTree.h"
 
 namespace {
-
-using plinth::test::ReadRecord;
-using plinth::test::TempTree;
-using plinth::test::WriteRecordingProgram;
-
-bool SameRect(const RECT& a, const RECT& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 std::string Describe(const RECT& r) {
   return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
@@ -33,58 +23,36 @@ std::string Describe(const RECT& r) {
 TEST(Screen, NominalSizeAndItsOverride) {
   struct Case {
     const char* setting;  // null: unset
-    int width;
-    int height;
-  } cases[] = {
-      {nullptr, 1024, 768}, {"1280x1024", 1280, 1024}, {"1025X768", 1025, 768},
-      {"1x1", 1, 1},        {"65535x65535", 65535, 65535},
-      // Not of the form: the nominal screen.
-      {"", 1024, 768}, {"0x768", 1024, 768}, {"800x", 1024, 768}, {"x600", 1024, 768},
-      {"65536x600", 1024, 768}, {"800x600 ", 1024, 768}, {"-800x600", 1024, 768},
-      {"800*600", 1024, 768}, {"99999999999999999999x1", 1024, 768},
-  };
+    int width, height;
+  } cases[] = {{nullptr, 1024, 768},     {"1280x1024", 1280, 1024}, {"1025X768", 1025, 768},
+               {"65535x1", 65535, 1},    {"0x768", 1024, 768},      {"800x", 1024, 768},
+               {"65536x600", 1024, 768}, {"800x600 ", 1024, 768},   {"-800x600", 1024, 768}};
   HDC dc = GetDC(nullptr);
-  ASSERT_NE(dc, nullptr);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.setting ? c.setting : "(unset)");
-    if (c.setting)
-      setenv("PLINTH_SCREEN", c.setting, 1);
-    else
-      unsetenv("PLINTH_SCREEN");
+    c.setting ? setenv("PLINTH_SCREEN", c.setting, 1) : unsetenv("PLINTH_SCREEN");
     EXPECT_EQ(GetDeviceCaps(dc, HORZRES), c.width);
     EXPECT_EQ(GetDeviceCaps(dc, VERTRES), c.height);
   }
   unsetenv("PLINTH_SCREEN");
-  EXPECT_EQ(GetDeviceCaps(dc, BITSPIXEL), 32);
-  EXPECT_EQ(GetDeviceCaps(dc, 9999), 0);
   EXPECT_EQ(ReleaseDC(nullptr, dc), 1);
-  // A released or made-up context answers nothing.
   EXPECT_EQ(ReleaseDC(nullptr, dc), 0);
-  EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 0);
-  EXPECT_EQ(GetDeviceCaps(reinterpret_cast<HDC>(0x1234), HORZRES), 0);
-  EXPECT_EQ(GetDeviceCaps(nullptr, HORZRES), 0);
+  EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 0) << "a released context";
 }
 
 TEST(Cursors, SystemCursorsAndTheCurrentOne) {
   HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
   HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
-  ASSERT_NE(arrow, nullptr);
-  ASSERT_NE(wait, nullptr);
-  EXPECT_NE(arrow, wait);
-  EXPECT_EQ(LoadCursorA(nullptr, IDC_WAIT), wait);
-  SetLastError(0);
+  ASSERT_TRUE(arrow && wait && arrow != wait);
   EXPECT_EQ(LoadCursorA(nullptr, MAKEINTRESOURCEA(32513)), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
-  EXPECT_EQ(LoadCursorA(nullptr, "arrow"), nullptr);
-
   HCURSOR before = SetCursor(arrow);
   EXPECT_EQ(SetCursor(wait), arrow);
-  EXPECT_EQ(SetCursor(nullptr), wait);
-  EXPECT_EQ(SetCursor(before), nullptr);
+  EXPECT_EQ(SetCursor(before), wait);
 }
 
-// Each test has a registry store of its own when it runs in a process of its own (as ctest
-// runs them), since the control's registration is one key for the whole store.
+// The control's registration is one key of the store: when ctest runs each test in a process
+// of its own, each gets a store of its own.
 class HtmlHelpControl : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -94,207 +62,152 @@ class HtmlHelpControl : public ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name())
                  .c_str(),
              1);
-    viewer_ = tree_.Text() + "/viewer";
-    record_ = WriteRecordingProgram(viewer_);
-    Unregister();
+    record_ = plinth::test::WriteRecordingProgram(viewer_);
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY);
   }
-  void TearDown() override { Unregister(); }
+  void TearDown() override { RegDeleteKeyA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY); }
 
-  void Register(const std::string& file) {
+  static void Register(const std::string& file) {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY, 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
-                             static_cast<DWORD>(file.size() + 1)),
-              ERROR_SUCCESS);
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                   static_cast<DWORD>(file.size() + 1));
     RegCloseKey(key);
   }
-  void Unregister() { RegDeleteKeyA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY); }
-
   static PLINTH_HTMLHELPA Entry(HMODULE control, LPCSTR name) {
     return reinterpret_cast<PLINTH_HTMLHELPA>(
         reinterpret_cast<void (*)(void)>(GetProcAddress(control, name)));
   }
 
-  // A window of a viewer started through the control, with the arguments the viewer got (the
-  // viewer has read its script by then, so the scratch folder may go).
-  HWND OpenViewer(const char* file = "help.chm::/page.htm",
-                  std::vector<std::string>* arguments = nullptr) {
+  // A viewer's window, once the viewer has run (and read its script, so the folder may go).
+  HWND OpenViewer(const char* file, std::vector<std::string>* arguments = nullptr) {
     Register(viewer_);
     unlink(record_.c_str());
-    HMODULE control = LoadLibraryA(viewer_.c_str());
-    PLINTH_HTMLHELPA htmlHelp = control ? Entry(control, MAKEINTRESOURCEA(14)) : nullptr;
+    PLINTH_HTMLHELPA htmlHelp = Entry(LoadLibraryA(viewer_.c_str()), MAKEINTRESOURCEA(14));
     HWND window = htmlHelp ? htmlHelp(nullptr, file, HH_DISPLAY_TOPIC, 0) : nullptr;
-    if (window) {
-      auto recorded = ReadRecord(record_);
-      EXPECT_TRUE(recorded) << "the viewer did not run";
-      if (recorded && arguments) *arguments = *recorded;
-    }
+    auto recorded = plinth::test::ReadRecord(record_, std::chrono::seconds(window ? 10 : 0));
+    if (arguments) *arguments = recorded.value_or(std::vector<std::string>{});
     return window;
   }
 
-  TempTree tree_;
-  std::string viewer_;
+  plinth::test::TempTree tree_;
+  const std::string viewer_ = tree_.Text() + "/viewer";
   std::string record_;
 };
 
 TEST_F(HtmlHelpControl, LoadsOnlyWhileAnExecutableViewerIsRegistered) {
   tree_.File("not-executable", "#!/bin/sh\n");
-  const std::string windowsSpelling = "C:" + viewer_;
+  const std::string missing = tree_.Text() + "/missing";
   struct Case {
-    const char* what;
-    std::string registered;  // "" for no registration
+    std::string registered;  // "" for none
     std::string loaded;
     bool loads;
   } cases[] = {
-      {"nothing registered", "", "hhctrl.ocx", false},
-      {"nothing registered, by path", "", viewer_, false},
-      {"a viewer, by its path", viewer_, viewer_, true},
-      {"a viewer, by the control's name", viewer_, "hhctrl.ocx", true},
-      {"a viewer, by the name in a folder", viewer_, "C:\\Windows\\System32\\HHCTRL.OCX", true},
-      {"a viewer, as Windows spells it", windowsSpelling, windowsSpelling, true},
-      {"a viewer, by another path", viewer_, tree_.Text() + "/other", false},
-      {"a missing program", tree_.Text() + "/missing", tree_.Text() + "/missing", false},
-      {"a missing program, by name", tree_.Text() + "/missing", "hhctrl.ocx", false},
-      {"a file that may not run", tree_.Text() + "/not-executable", "hhctrl.ocx", false},
-      {"a folder", tree_.Text(), tree_.Text(), false},
+      {"", "hhctrl.ocx", false},
+      {"", viewer_, false},
+      {viewer_, viewer_, true},
+      {viewer_, "hhctrl.ocx", true},
+      {viewer_, "C:\\Windows\\System32\\HHCTRL.OCX", true},
+      {"C:" + viewer_, "C:" + viewer_, true},
+      {viewer_, tree_.Text() + "/other", false},
+      {missing, missing, false},
+      {missing, "hhctrl.ocx", false},
+      {tree_.Text() + "/not-executable", "hhctrl.ocx", false},
+      {tree_.Text(), tree_.Text(), false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Unregister();
+    SCOPED_TRACE(c.registered + " <- " + c.loaded);
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY);
     if (!c.registered.empty()) Register(c.registered);
     SetLastError(0);
     HMODULE control = LoadLibraryA(c.loaded.c_str());
     EXPECT_EQ(control != nullptr, c.loads);
-    if (!control) {
-      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
-      continue;
-    }
-    // One module for one viewer, whatever name loaded it.
-    EXPECT_EQ(LoadLibraryA("hhctrl.ocx"), control);
-    EXPECT_TRUE(FreeLibrary(control));
+    const DWORD error = GetLastError();
+    EXPECT_EQ(control ? LoadLibraryA("hhctrl.ocx") : nullptr, control) << "one per viewer";
+    EXPECT_EQ(error, control ? 0u : static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
   }
 }
 
 TEST_F(HtmlHelpControl, EntriesByExportNumber) {
   Register(viewer_);
   HMODULE control = LoadLibraryA("hhctrl.ocx");
-  ASSERT_NE(control, nullptr);
-  PLINTH_HTMLHELPA byNumber = Entry(control, MAKEINTRESOURCEA(14));
-  EXPECT_NE(byNumber, nullptr);
-  EXPECT_EQ(Entry(control, "HtmlHelpA"), byNumber);
-  // Numbers are never read as text, in any module.
-  for (WORD number : {0, 1, 13, 15, 0xFFFF}) {
-    SetLastError(0);
-    EXPECT_EQ(Entry(control, MAKEINTRESOURCEA(number)), nullptr) << number;
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
-  }
-  EXPECT_EQ(Entry(control, "HtmlHelpW"), nullptr);
-  HMODULE advapi = LoadLibraryA("advapi32.dll");
-  ASSERT_NE(advapi, nullptr);
-  EXPECT_EQ(Entry(advapi, MAKEINTRESOURCEA(14)), nullptr);
-  HMODULE shared = LoadLibraryA("libc.so.6");
-  ASSERT_NE(shared, nullptr);
-  EXPECT_EQ(Entry(shared, MAKEINTRESOURCEA(14)), nullptr);
-  FreeLibrary(shared);
-}
-
-TEST_F(HtmlHelpControl, StartsTheViewerWithThePathAsItsOneArgument) {
-  const char* path = "my help.chm::/a b;$(touch x)/p'q\".htm";
-  std::vector<std::string> arguments;
-  HWND window = OpenViewer(path, &arguments);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(arguments, std::vector<std::string>{path});
-  EXPECT_TRUE(IsWindow(window));
-  EXPECT_TRUE(IsWindowVisible(window));
-  EXPECT_EQ(GetTopWindow(nullptr), window);
-  RECT rect{1, 2, 3, 4};
-  ASSERT_TRUE(GetWindowRect(window, &rect));
-  EXPECT_TRUE(SameRect(rect, RECT{0, 0, 0, 0})) << Describe(rect);
-  // The viewer has ended; the layer reaped it.
-  EXPECT_EQ(plinth::test::ZombieChildrenAfter(std::chrono::seconds(10)), 0);
-}
-
-TEST_F(HtmlHelpControl, NothingShownWhenTheViewerCannotStart) {
-  Register(viewer_);
-  HMODULE control = LoadLibraryA("hhctrl.ocx");
-  ASSERT_NE(control, nullptr);
   PLINTH_HTMLHELPA htmlHelp = Entry(control, MAKEINTRESOURCEA(14));
-  ASSERT_NE(htmlHelp, nullptr);
-  SetLastError(0);
-  EXPECT_EQ(htmlHelp(nullptr, "help.chm::/page.htm", 0x0001, 0), nullptr);  // another command
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_NE(htmlHelp, nullptr);
+  EXPECT_EQ(Entry(control, "HtmlHelpA"), htmlHelp);
+  // Numbers are never read as text, in any module.
+  for (HMODULE module : {control, LoadLibraryA("advapi32.dll"), LoadLibraryA("libc.so.6")}) {
+    for (WORD number : {0, 1, 13, 15, 0xFFFF}) {
+      if (module == control && number == 14) continue;
+      EXPECT_EQ(Entry(module, MAKEINTRESOURCEA(number)), nullptr) << number;
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
+    }
+  }
+  EXPECT_EQ(htmlHelp(nullptr, "help.chm::/page.htm", 0x0001, 0), nullptr) << "another command";
   EXPECT_EQ(htmlHelp(nullptr, nullptr, HH_DISPLAY_TOPIC, 0), nullptr);
-  EXPECT_EQ(htmlHelp(nullptr, "", HH_DISPLAY_TOPIC, 0), nullptr);
-  // The viewer went away after the control was loaded.
   ASSERT_EQ(unlink(viewer_.c_str()), 0);
-  SetLastError(0);
-  EXPECT_EQ(htmlHelp(nullptr, "help.chm::/page.htm", HH_DISPLAY_TOPIC, 0), nullptr);
+  EXPECT_EQ(htmlHelp(nullptr, "help.chm::/page.htm", HH_DISPLAY_TOPIC, 0), nullptr)
+      << "the viewer went away after the control was loaded";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST_F(HtmlHelpControl, WindowsKeepThePlacementAskedFor) {
-  HWND window = OpenViewer();
-  ASSERT_NE(window, nullptr);
-  struct Case {
-    int x, y, cx, cy;
-    UINT flags;
-    RECT expected;
-    bool visible;
-  } cases[] = {
-      {512, 0, 512, 256, SWP_SHOWWINDOW, {512, 0, 1024, 256}, true},
-      {10, 20, 999, 999, SWP_NOSIZE, {10, 20, 522, 276}, true},
-      {999, 999, 100, 50, SWP_NOMOVE | SWP_HIDEWINDOW, {10, 20, 110, 70}, false},
-      {5, 6, 7, 8, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW, {10, 20, 110, 70}, true},
-      {-30, -40, -1, -2, 0, {-30, -40, -30, -40}, true},
+TEST_F(HtmlHelpControl, TheViewerGetsThePathUnchanged) {
+  const char* paths[] = {
+      "my help.chm::/a b;$(touch x)/p'q.htm",
+      "C:\\Help Files\\x.chm::/dir\\page.htm",
+      "ends in backslashes\\\\",
+      "a quote\" and \\\" escaped ones\\\\\"",
+      "\"\"",
+      "tab\tand *?[glob]",
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.flags);
-    ASSERT_TRUE(SetWindowPos(window, HWND_TOP, c.x, c.y, c.cx, c.cy, c.flags));
-    RECT rect{};
-    ASSERT_TRUE(GetWindowRect(window, &rect));
-    EXPECT_TRUE(SameRect(rect, c.expected)) << Describe(rect);
-    EXPECT_EQ(IsWindowVisible(window) != FALSE, c.visible);
+  HWND previous = nullptr;
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    std::vector<std::string> arguments;
+    HWND window = OpenViewer(path, &arguments);
+    EXPECT_EQ(arguments, std::vector<std::string>{path});
+    EXPECT_TRUE(window && window != previous && IsWindowVisible(window));
+    EXPECT_EQ(GetTopWindow(nullptr), window) << "a new viewer opens on top";
+    previous = window;
   }
-
-  HDC dc = GetDC(window);
-  EXPECT_NE(dc, nullptr);
-  EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 1024);
-  EXPECT_EQ(ReleaseDC(window, dc), 1);
-
-  HWND bogus = reinterpret_cast<HWND>(0x1234);
-  RECT rect{};
-  for (HWND w : {bogus, static_cast<HWND>(nullptr)}) {
-    SetLastError(0);
-    EXPECT_FALSE(SetWindowPos(w, HWND_TOP, 0, 0, 1, 1, 0));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-    EXPECT_FALSE(GetWindowRect(w, &rect));
-    EXPECT_FALSE(IsWindow(w));
-    EXPECT_FALSE(IsWindowVisible(w));
-  }
-  SetLastError(0);
-  EXPECT_EQ(GetDC(bogus), nullptr);
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
-  SetLastError(0);
-  EXPECT_FALSE(GetWindowRect(window, nullptr));
-  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(plinth::test::ZombieChildren(std::chrono::seconds(10)), 0);
 }
 
-TEST_F(HtmlHelpControl, WindowOrder) {
-  HWND first = OpenViewer();
-  HWND second = OpenViewer();
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  EXPECT_NE(first, second);
-  EXPECT_EQ(GetTopWindow(nullptr), second);  // the newest viewer opens on top
-  EXPECT_EQ(GetTopWindow(first), nullptr);
-  ASSERT_TRUE(SetWindowPos(first, HWND_TOP, 0, 0, 1, 1, SWP_NOZORDER));
-  EXPECT_EQ(GetTopWindow(nullptr), second);
-  ASSERT_TRUE(SetWindowPos(first, HWND_TOP, 0, 0, 1, 1, 0));
-  EXPECT_EQ(GetTopWindow(nullptr), first);
-  ASSERT_TRUE(SetWindowPos(first, second, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOSIZE));
-  EXPECT_EQ(GetTopWindow(nullptr), second);
+TEST_F(HtmlHelpControl, WindowsKeepThePlacementAskedFor) {
+  HWND window = OpenViewer("help.chm");
+  HWND other = OpenViewer("help.chm");
+  ASSERT_TRUE(window && other);
+  struct Case {
+    HWND insertAfter;
+    int x, y, cx, cy;
+    UINT flags;
+    const char* placed;
+    bool visible;
+    HWND top;
+  } cases[] = {
+      {HWND_TOP, 512, 0, 512, 256, SWP_SHOWWINDOW, "512,0,1024,256", true, window},
+      {other, 10, 20, 999, 999, SWP_NOSIZE, "10,20,522,276", true, other},
+      {HWND_TOP, 99, 99, 100, 50, SWP_NOMOVE | SWP_HIDEWINDOW, "10,20,110,70", false, window},
+      {other, 5, 6, 7, 8, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW, "10,20,110,70",
+       true, window},
+      {HWND_TOP, -30, -40, -1, -2, 0, "-30,-40,-30,-40", true, window},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.placed);
+    ASSERT_TRUE(SetWindowPos(window, c.insertAfter, c.x, c.y, c.cx, c.cy, c.flags));
+    RECT rect{};
+    ASSERT_TRUE(GetWindowRect(window, &rect));
+    EXPECT_EQ(Describe(rect), c.placed);
+    EXPECT_EQ(IsWindowVisible(window) != FALSE, c.visible);
+    EXPECT_EQ(GetTopWindow(nullptr), c.top);
+  }
+  HWND bogus = reinterpret_cast<HWND>(0x1234);
+  RECT rect{};
+  EXPECT_FALSE(SetWindowPos(bogus, HWND_TOP, 0, 0, 1, 1, 0));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  EXPECT_FALSE(GetWindowRect(bogus, &rect) || IsWindow(bogus) || GetDC(bogus));
+  EXPECT_FALSE(GetWindowRect(window, nullptr));
 }
 
 }  // namespace
