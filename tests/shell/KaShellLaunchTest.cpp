@@ -123,8 +123,8 @@ TEST_F(LaunchTest, ChildSeesRegisteredPathInFrontOfPath) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.windows);
-    CRegistry::DeleteKey((kAppPaths + Child().Name()).c_str(), nullptr, HKEY_LOCAL_MACHINE);
-    if (c.registered) RegisterAppPath(Child().Name(), CRegVal(c.registered->c_str()));
+    CRegistry::DeleteKey((kAppPaths + Child().FileName()).c_str(), nullptr, HKEY_LOCAL_MACHINE);
+    if (c.registered) RegisterAppPath(Child().FileName(), CRegVal(c.registered->c_str()));
     SetEnvironmentValue("PATH", c.oldPath);
     ASSERT_TRUE(CKaShell::LaunchApplication(ChildCommand("-x").c_str(), SW_HIDE));
     // Restored at once, before the child has necessarily run; empty comes back as unset.
@@ -144,7 +144,7 @@ TEST_F(LaunchTest, ChildSeesRegisteredPathInFrontOfPath) {
 }
 
 TEST_F(LaunchTest, RegisteredPathIsNotAStringIsIgnored) {
-  RegisterAppPath(Child().Name(), CRegVal(7ul));
+  RegisterAppPath(Child().FileName(), CRegVal(7ul));
   SetEnvironmentValue("PATH", "/w");
   ASSERT_TRUE(CKaShell::LaunchApplication(ChildCommand("").c_str(), SW_HIDE));
   EXPECT_EQ(Received().path, kSlash == '\\' ? ";/w" : "/w");

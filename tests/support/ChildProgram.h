@@ -144,7 +144,7 @@ inline std::string RunningProgramPath() {
 
 // The test program under a name of this process's own, in a folder without blanks where the
 // system allows. Name() is the base name without extension; Command() the program as a command
-// line writes it, unquoted.
+// line writes it, unquoted (with ".exe" on Windows).
 class ChildProgram {
  public:
   ChildProgram() {
@@ -174,6 +174,8 @@ class ChildProgram {
   ChildProgram& operator=(const ChildProgram&) = delete;
 
   const std::string& Name() const { return name_; }
+  // The last component of Command(), as the App Paths lookup takes it.
+  std::string FileName() const { return file_.filename().string(); }
   const std::string& Command() const { return command_; }
   // The folder the program is in, as the file system spells it.
   std::string Folder() const { return file_.parent_path().string(); }
