@@ -8,87 +8,59 @@
 #include <plinth/win32.h>
 
 #include <chrono>
-#include <functional>
 #include <optional>
 #include <string>
 
 namespace {
 
-// What a key's default value holds: nullopt when the key or the value is missing.
+// A key's default value as text; nullopt when the key or the value is missing.
 std::optional<std::string> DefaultText(const std::string& key) {
   CRegVal value;
-  if (!CRegistry::LoadKey(key.c_str(), "", value, HKEY_CLASSES_ROOT, false)) return std::nullopt;
   CString text;
-  if (!value.GetValue(text)) return "<not text>";
-  return std::string(text);
+  if (!CRegistry::LoadKey(key.c_str(), "", value, HKEY_CLASSES_ROOT, false)) return std::nullopt;
+  return value.GetValue(text) ? std::string(text) : "<not text>";
 }
 
-class RegisterFileType : public ::testing::Test {
- public:
-  void SetUp() override {
-    const std::string stamp =
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
-    extension_ = ".plt" + stamp;
-    type_ = "PlinthType" + stamp;
-  }
-  void TearDown() override {
-    CRegistry::DeleteKey(extension_.c_str(), nullptr, HKEY_CLASSES_ROOT);
-    CRegistry::DeleteKey(type_.c_str(), nullptr, HKEY_CLASSES_ROOT);
-  }
-  void SetDefault(const CRegVal& value) const {
-    ASSERT_TRUE(CRegistry::SaveKey(extension_.c_str(), "", value, HKEY_CLASSES_ROOT));
-  }
-  std::string CommandKey() const { return type_ + "\\shell\\open\\command"; }
-
-  std::string extension_;
-  std::string type_;
-};
-
-TEST_F(RegisterFileType, ExtensionDecidesWhetherTheTypeIsWritten) {
-  const char* command = "C:\\Program Files\\Editor\\ed.exe /open %1";
+TEST(RegisterFileType, ExtensionDecidesWhetherTheTypeIsWritten) {
+  const std::string stamp =
+      std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  const std::string extension = ".plt" + stamp, type = "PlinthType" + stamp;
+  const std::string commandKey = type + "\\shell\\open\\command";
+  const char* command = "C:\\Program Files\\Editor\\ed.exe /open %1";  // kept without quotes
+  enum Default { kNoKey, kNoValue, kText, kNumber };
   const struct {
-    const char* name;
-    std::function<void(RegisterFileType&)> prepare;
+    Default before;
+    std::string text;
     long result;
-    std::optional<std::string> extensionAfter;  // "TYPE" stands for the type passed
-    bool commandWritten;
+    std::optional<std::string> after;
   } cases[] = {
-      {"missing key", [](RegisterFileType&) {}, E_FAIL, std::nullopt, false},
-      {"key without default value",
-       [](RegisterFileType& t) {
-         ASSERT_TRUE(
-             CRegistry::SaveKey(t.extension_.c_str(), "other", CRegVal("x"), HKEY_CLASSES_ROOT));
-       },
-       E_FAIL, std::nullopt, false},
-      {"empty default", [](RegisterFileType& t) { t.SetDefault(CRegVal("")); }, S_OK, "TYPE", true},
-      {"same type in other case",
-       [](RegisterFileType& t) {
-         t.SetDefault(CRegVal(("PLINTHTYPE" + t.type_.substr(10)).c_str()));
-       },
-       S_OK, "TYPE", true},
-      {"another type", [](RegisterFileType& t) { t.SetDefault(CRegVal("txtfile")); }, E_FAIL,
-       "txtfile", false},
-      {"number default", [](RegisterFileType& t) { t.SetDefault(CRegVal(5ul)); }, S_OK, "TYPE",
-       true},
+      {kNoKey, "", E_FAIL, std::nullopt},
+      {kNoValue, "", E_FAIL, std::nullopt},
+      {kText, "", S_OK, type},
+      {kText, "PLINTHTYPE" + stamp, S_OK, type},  // rewritten in the case passed now
+      {kText, "txtfile", E_FAIL, "txtfile"},
+      {kNumber, "", S_OK, type},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    TearDown();
-    c.prepare(*this);
-    EXPECT_EQ(CKaPath::RegisterFileType(extension_.c_str(), type_.c_str(), command), c.result);
-    EXPECT_EQ(DefaultText(extension_),
-              c.extensionAfter == "TYPE" ? std::optional<std::string>(type_) : c.extensionAfter);
-    // Stored as passed: no quotes added around the program, no placeholder appended.
-    EXPECT_EQ(DefaultText(CommandKey()),
-              c.commandWritten ? std::optional<std::string>(command) : std::nullopt);
+    SCOPED_TRACE(static_cast<int>(c.before));
+    CRegistry::DeleteKey(extension.c_str(), nullptr, HKEY_CLASSES_ROOT);
+    CRegistry::DeleteKey(type.c_str(), nullptr, HKEY_CLASSES_ROOT);
+    const CRegVal before = c.before == kNumber ? CRegVal(5ul) : CRegVal(c.text.c_str());
+    if (c.before != kNoKey) {
+      ASSERT_TRUE(CRegistry::SaveKey(extension.c_str(), c.before == kNoValue ? "other" : "", before,
+                                     HKEY_CLASSES_ROOT));
+    }
+    EXPECT_EQ(CKaPath::RegisterFileType(extension.c_str(), type.c_str(), command), c.result);
+    EXPECT_EQ(DefaultText(extension), c.after);
+    EXPECT_EQ(DefaultText(commandKey),
+              c.result == S_OK ? std::optional<std::string>(command) : std::nullopt);
+    HKEY key = nullptr;
+    const LONG opened = RegOpenKeyExA(HKEY_CLASSES_ROOT, extension.c_str(), 0, KEY_READ, &key);
+    EXPECT_EQ(opened == ERROR_SUCCESS, c.before != kNoKey);  // never created
+    if (opened == ERROR_SUCCESS) RegCloseKey(key);
   }
-}
-
-TEST_F(RegisterFileType, MissingExtensionIsNotCreated) {
-  EXPECT_EQ(CKaPath::RegisterFileType(extension_.c_str(), type_.c_str(), "ed %1"), E_FAIL);
-  HKEY key = nullptr;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, extension_.c_str(), 0, KEY_READ, &key),
-            ERROR_FILE_NOT_FOUND);
+  CRegistry::DeleteKey(extension.c_str(), nullptr, HKEY_CLASSES_ROOT);
+  CRegistry::DeleteKey(type.c_str(), nullptr, HKEY_CLASSES_ROOT);
 }
 
 }  // namespace
