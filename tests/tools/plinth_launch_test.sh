@@ -47,11 +47,7 @@ run)
   check_args "exit code" 0 'exit code 3\n' run '/bin/sh -c "exit 3"'
   check_args "working folder" 0 "$WORK/sub\nexit code 0\n" run /bin/pwd --dir sub
   check_args "current folder by default" 0 "$WORK\nexit code 0\n" run /bin/pwd
-  check_args "within the limit" 0 'exit code 0\n' run /bin/true --wait 30
   check_args "time-out" 1 'still running after 0 s\n' run '/bin/sleep 2' --wait 0
-  # Split the Windows way, never by a shell: the quotes group, nothing is expanded.
-  check_args "arguments" 0 'a b|$HOME|*\nexit code 0\n' \
-    run '/bin/sh -c "echo \"$0|$1|$2\"" "a b" $HOME *'
   ;;
 
 open)
@@ -83,8 +79,6 @@ filetype)
   shown=${command//%/%%}  # as a printf format
   check_stderr "unknown extension" 2 'create it first with: plinth reg add HKCR\.plx /ve' \
     filetype register .plx Plinth.X "$command"
-  "$PLINTH" reg query 'HKCR\.plx' >/dev/null 2>&1
-  [[ $? == 1 ]] && passed=$((passed + 1)) || fail "unknown extension left alone"
   "$PLINTH" reg add 'HKCR\.plx' /ve >/dev/null
   check_args "registered" 0 ".plx: Plinth.X, opened with $shown\n" \
     filetype register .plx Plinth.X "$command"
@@ -101,7 +95,6 @@ errors)
     "cannot start '$WORK/missing -x': error 2, the program was not found" run "$WORK/missing -x"
   check_stderr "missing folder" 2 "error 267, the working folder does not exist" \
     run /bin/true --dir "$WORK/missing"
-  check_stderr "negative wait" 2 "--wait" run /bin/true --wait -1
   check_stderr "desktop cannot open" 2 "the desktop cannot open '$WORK/missing.doc'" \
     open "$WORK/missing.doc"
   ;;
