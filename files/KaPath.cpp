@@ -4,6 +4,8 @@
 
 #include <plinth/KaPath.h>
 #include <plinth/KaString.h>
+#include <plinth/RegVal.h>
+#include <plinth/Registry.h>
 #include <plinth/win32.h>
 
 #include <cstdlib>
@@ -86,6 +88,21 @@ CString CKaPath::ConcatenatePath(const CString& first, const CString& second,
     if (second[0] == mark) return head + second;
   }
   return head + separator + second;
+}
+
+long CKaPath::RegisterFileType(const CString& extension, const CString& fileType,
+                               const CString& command) {
+  CRegistry classes(HKEY_CLASSES_ROOT);
+  CRegVal current;
+  // The extension must have been made known already; it is never created here.
+  if (!classes.LoadKey(extension, "", current, true)) return E_FAIL;
+  // A default value that is not text names no type, so it does not stand in the way.
+  CString owner;
+  current.GetValue(owner);
+  if (!owner.IsEmpty() && owner.CompareNoCase(fileType) != 0) return E_FAIL;
+  if (!classes.SaveKey(extension, "", fileType)) return E_FAIL;
+  const CString commandKey = ConcatenatePath(fileType, "shell\\open\\command", "\\");
+  return classes.SaveKey(commandKey, "", command) ? S_OK : E_FAIL;
 }
 
 CString CKaPath::CreateTmpName(const CString& prefix) {

@@ -160,5 +160,7 @@ void AddHexCommands(CLI::App& app, int& exitCode);
 void AddSecurityCommands(CLI::App& app, int& exitCode);
 // log FILE MESSAGE… (log.cpp).
 void AddLogCommands(CLI::App& app, int& exitCode);
+// run …, open … and filetype … (launch.cpp).
+void AddLaunchCommands(CLI::App& app, int& exitCode);
 
 }  // namespace plinth_tool

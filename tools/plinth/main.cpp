@@ -14,6 +14,7 @@ namespace {
 
 // The subcommand families, one file each. A new family adds its Add…Commands here.
 using AddCommands = void (*)(CLI::App& app, int& exitCode);
+// clang-format off
 constexpr AddCommands kFamilies[] = {
     plinth_tool::AddTextCommands,
     plinth_tool::AddRegCommands,
@@ -22,7 +23,9 @@ constexpr AddCommands kFamilies[] = {
     plinth_tool::AddHexCommands,
     plinth_tool::AddSecurityCommands,
     plinth_tool::AddLogCommands,
+    plinth_tool::AddLaunchCommands,
 };
+// clang-format on
 
 // The deepest subcommand the user reached, so a usage error can point at the right --help.
 const CLI::App* Deepest(const CLI::App& app) {
