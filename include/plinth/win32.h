@@ -91,6 +91,15 @@ struct FILETIME {
 typedef FILETIME* PFILETIME;
 typedef FILETIME* LPFILETIME;
 
+// Security of a new object (registry key, process) and whether its handle is inherited.
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+typedef SECURITY_ATTRIBUTES* PSECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
 // ---------------------------------------------------------------------------------------------
 // Result codes. HRESULTs are 32-bit and negative on failure; assigned to a `long` they
 // sign-extend, so `hr < 0` tests for failure on every platform.
