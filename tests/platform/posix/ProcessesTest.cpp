@@ -35,17 +35,23 @@ class ProcessesPosix : public ::testing::Test {
     setenv("PATH", savedPath_.c_str(), 1);
   }
 
-  // Starts commandLine and waits for it; the exit code, or the creation's error + 1000.
-  DWORD Run(const std::string& commandLine, DWORD flags = 0, const char* cwd = nullptr,
-            BOOL inherit = FALSE, const char* environment = nullptr,
-            const char* application = nullptr) {
+  // Starts commandLine; false, with the last error set, when it cannot.
+  static bool Start(const std::string& commandLine, PROCESS_INFORMATION& info, DWORD flags = 0,
+                    const char* cwd = nullptr, BOOL inherit = FALSE,
+                    const char* environment = nullptr, const char* application = nullptr) {
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    return CreateProcessA(application, line.data(), nullptr, nullptr, inherit, flags,
+                          const_cast<char*>(environment), cwd, &startup, &info);
+  }
+  // Starts commandLine and waits for it; the exit code, or the creation's error + 1000.
+  DWORD Run(const std::string& commandLine, DWORD flags = 0, const char* cwd = nullptr,
+            BOOL inherit = FALSE, const char* environment = nullptr,
+            const char* application = nullptr) {
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(application, line.data(), nullptr, nullptr, inherit, flags,
-                        const_cast<char*>(environment), cwd, &startup, &info))
+    if (!Start(commandLine, info, flags, cwd, inherit, environment, application))
       return 1000 + GetLastError();
     EXPECT_EQ(info.dwThreadId, info.dwProcessId);
     EXPECT_EQ(WaitForSingleObject(info.hThread, INFINITE), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -228,10 +234,7 @@ TEST_F(ProcessesPosix, ExitCodesIncludingSignals) {
 
 TEST_F(ProcessesPosix, WaitsWithLimitsAndReportsStillActive) {
   PROCESS_INFORMATION info{};
-  STARTUPINFOA startup{};
-  char line[] = "/bin/sleep 30";
-  ASSERT_TRUE(
-      CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  ASSERT_TRUE(Start("/bin/sleep 30", info));
   DWORD code = 0;
   for (DWORD limit : {0u, 1u, 30u}) {
     EXPECT_EQ(WaitForSingleObject(info.hProcess, limit), static_cast<DWORD>(WAIT_TIMEOUT));
@@ -253,10 +256,7 @@ TEST_F(ProcessesPosix, WaitsWithLimitsAndReportsStillActive) {
 
 TEST_F(ProcessesPosix, HandlesAreCheckedAndClosedOnce) {
   PROCESS_INFORMATION info{};
-  STARTUPINFOA startup{};
-  char line[] = "/bin/true";
-  ASSERT_TRUE(
-      CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  ASSERT_TRUE(Start("/bin/true", info));
   DWORD code = 0xBAD;
   SetLastError(0);
   EXPECT_FALSE(GetExitCodeProcess(info.hThread, &code));  // a thread is not a process
@@ -310,14 +310,10 @@ int ThreadsOfThisProcess() {
 
 TEST_F(ProcessesPosix, ClosedHandlesLeaveNoZombies) {
   const int threads = ThreadsOfThisProcess();
-  STARTUPINFOA startup{};
   for (int i = 0; i < 1000; ++i) {
     PROCESS_INFORMATION info{};
-    char line[] = "/bin/true";
-    ASSERT_TRUE(CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
-    ASSERT_TRUE(CloseHandle(info.hProcess));
-    ASSERT_TRUE(CloseHandle(info.hThread));
+    ASSERT_TRUE(Start("/bin/true", info));
+    ASSERT_TRUE(CloseHandle(info.hProcess) && CloseHandle(info.hThread));
   }
   EXPECT_EQ(plinth::test::ChildrenOfThisProcess(std::chrono::seconds(20)), 0);
   // The reaper ends with its last child.
@@ -333,10 +329,7 @@ TEST_F(ProcessesPosix, IgnoredChildSignalNeitherHangsNorCrashes) {
   ASSERT_EQ(sigaction(SIGCHLD, &ignore, &previous), 0);
   EXPECT_EQ(Run("/bin/sh -c \"exit 3\""), 0xFFFFFFFFu);  // the system kept no status
   PROCESS_INFORMATION info{};
-  STARTUPINFOA startup{};
-  char line[] = "/bin/sleep 0.05";
-  ASSERT_TRUE(
-      CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+  ASSERT_TRUE(Start("/bin/sleep 0.05", info));
   EXPECT_TRUE(CloseHandle(info.hProcess));
   EXPECT_TRUE(CloseHandle(info.hThread));
   EXPECT_EQ(plinth::test::ChildrenOfThisProcess(std::chrono::seconds(20)), 0);
