@@ -1,8 +1,8 @@
-// KaShowHtmlPage against the POSIX help control: a recording viewer registered as the control's
-// file shows which path the library asks for, and the window table where the viewer was put.
+// KaShowHtmlPage against the POSIX help control: this test program, registered as the control's
+// viewer, records which path the library asks for; the window table shows where it was put.
 // The control is looked for once per process, so each scenario runs in a process of its own (a
 // death-test child that starts the test program afresh) with a registry store of its own.
-// POSIX only: a Windows system's own viewer cannot be replaced by a script.
+// POSIX only: a Windows system's own viewer cannot be replaced by a stand-in.
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
