@@ -92,16 +92,21 @@ inline bool RunAsChildWhenAsked() {
 inline const bool kRanAsChild = RunAsChildWhenAsked();
 
 // The record a child wrote, once it is there (waiting up to the limit), removed after reading.
+// The folder comes last: a record without it could not be read yet (Windows may refuse to
+// open a file just renamed).
 inline std::optional<ChildRecord> ReadChildRecord(
     const std::string& file, std::chrono::milliseconds wait = std::chrono::seconds(30)) {
-  std::error_code ignored;
   const auto deadline = std::chrono::steady_clock::now() + wait;
-  while (!std::filesystem::exists(file, ignored)) {
+  std::stringstream content;
+  for (;;) {
+    content.str("");
+    content.clear();
+    if (std::ifstream in{file, std::ios::binary}) content << in.rdbuf();
+    if (content.str().find(std::string(1, '\0') + 'C') != std::string::npos) break;
     if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  std::stringstream content;
-  content << std::ifstream(file, std::ios::binary).rdbuf();
+  std::error_code ignored;
   std::filesystem::remove(file, ignored);
   ChildRecord record;
   for (std::string entry; std::getline(content, entry, '\0');) {
