@@ -1,8 +1,8 @@
-// KaShowHtmlPage against the POSIX help control: a recording viewer registered as the control's
-// file shows which path the library asks for, and the window table where the viewer was put.
+// KaShowHtmlPage against the POSIX help control: this test program, registered as the control's
+// viewer, records which path the library asks for; the window table shows where it was put.
 // The control is looked for once per process, so each scenario runs in a process of its own (a
 // death-test child that starts the test program afresh) with a registry store of its own.
-// POSIX only: a Windows system's own viewer cannot be replaced by a script.
+// POSIX only: a Windows system's own viewer cannot be replaced by a stand-in.
 #include <gtest/gtest.h>
 
 #if !defined(_WIN32)
@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "support/RecordingProgram.h"
+#include "support/ChildProgram.h"
 #include "support/TempTree.h"
 
 namespace {
@@ -26,12 +26,15 @@ namespace {
 // shows when the child's exit status (the number of failures) is not 0.
 class Scenario {
  public:
-  Scenario() { setenv("PLINTH_REGISTRY", (tree_.Text() + "/registry.db").c_str(), 1); }
+  Scenario() {
+    setenv("PLINTH_REGISTRY", (tree_.Text() + "/registry.db").c_str(), 1);
+    setenv(plinth::test::kChildRecordMarker, record_.c_str(), 1);
+  }
 
   void RegisterViewer(const std::string& folder = "") {
     if (!folder.empty()) tree_.Folder(folder);
     const std::string viewer = tree_.Text() + "/" + folder + "viewer";
-    record_ = plinth::test::WriteRecordingProgram(viewer);
+    plinth::test::LinkChild(viewer);
     HKEY key = nullptr;
     RegCreateKeyExA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY, 0, nullptr, 0, KEY_ALL_ACCESS,
                     nullptr, &key, nullptr);
@@ -49,9 +52,11 @@ class Scenario {
     KaShowHtmlPage(nullptr, helpFile, page);
     const std::string what = std::string("'") + helpFile + "' '" + page + "': ";
     Check(SetCursor(nullptr) == arrow, what + "the cursor is back");
-    const auto arguments = plinth::test::ReadRecord(record_, std::chrono::seconds(placed ? 10 : 0));
-    const std::string got = arguments && arguments->size() == 1 ? arguments->front() : "-";
-    Check(placed ? got == path : !arguments, what + "the viewer got '" + got + "'");
+    const auto record =
+        plinth::test::ReadChildRecord(record_, std::chrono::seconds(placed ? 10 : 0));
+    const std::string got =
+        record && record->arguments.size() == 1 ? record->arguments.front() : "-";
+    Check(placed ? got == path : !record, what + "the viewer got '" + got + "'");
     HWND window = GetTopWindow(nullptr);
     RECT r{-1, -1, -1, -1};
     if (window) GetWindowRect(window, &r);
@@ -72,7 +77,7 @@ class Scenario {
   }
 
   plinth::test::TempTree tree_;
-  std::string record_ = "/nonexistent";
+  const std::string record_ = tree_.Text() + "/record";
   HWND lastWindow_ = nullptr;
   int failures_ = 0;
 };
@@ -123,22 +128,11 @@ int LoadTheControlByNameAfterALongRegistration() {
   return scenario.Failures();
 }
 
-class ShowHtmlPage : public ::testing::Test {
- protected:
-  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
-};
-
-TEST_F(ShowHtmlPage, CombinedPathAndPlacement) {
-  EXPECT_EXIT(std::exit(ShowPages()), ::testing::ExitedWithCode(0), "");
-}
-
-TEST_F(ShowHtmlPage, WithoutAViewerNothingIsShownAndTheFailureIsKept) {
-  EXPECT_EXIT(std::exit(ShowNothingWithoutAViewer()), ::testing::ExitedWithCode(0), "");
-}
-
-TEST_F(ShowHtmlPage, ARegistrationLongerThanAPathFallsBackToTheControlsName) {
-  EXPECT_EXIT(std::exit(LoadTheControlByNameAfterALongRegistration()), ::testing::ExitedWithCode(0),
-              "");
+TEST(ShowHtmlPage, EachScenarioInAProcessOfItsOwn) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (int (*scenario)() :
+       {ShowPages, ShowNothingWithoutAViewer, LoadTheControlByNameAfterALongRegistration})
+    EXPECT_EXIT(std::exit(scenario()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -32,14 +33,11 @@ TEST(DateTime, PartsAndAutomationDatesAgree) {
     const COleDateTime fromParts(c.year, c.month, c.day, c.hour, c.minute, c.second);
     ASSERT_EQ(fromParts.GetStatus(), COleDateTime::valid) << c.year << "-" << c.month;
     EXPECT_DOUBLE_EQ(fromParts.m_dt, c.date) << c.year << "-" << c.month << "-" << c.day;
-    const COleDateTime fromDate(c.date);
-    EXPECT_EQ(fromDate.GetYear(), c.year) << c.date;
-    EXPECT_EQ(fromDate.GetMonth(), c.month) << c.date;
-    EXPECT_EQ(fromDate.GetDay(), c.day) << c.date;
-    EXPECT_EQ(fromDate.GetHour(), c.hour) << c.date;
-    EXPECT_EQ(fromDate.GetMinute(), c.minute) << c.date;
-    EXPECT_EQ(fromDate.GetSecond(), c.second) << c.date;
-    EXPECT_EQ(fromDate.GetDayOfWeek(), c.dayOfWeek) << c.date;
+    const COleDateTime d(c.date);
+    EXPECT_EQ((std::vector<int>{d.GetYear(), d.GetMonth(), d.GetDay(), d.GetHour(), d.GetMinute(),
+                                d.GetSecond(), d.GetDayOfWeek()}),
+              (std::vector<int>{c.year, c.month, c.day, c.hour, c.minute, c.second, c.dayOfWeek}))
+        << c.date;
   }
   // A fraction a hair short of midnight rounds to the next day.
   EXPECT_EQ(COleDateTime(1.0 - 1e-9).GetDay(), 31);

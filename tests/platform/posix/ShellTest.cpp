@@ -1,5 +1,5 @@
-// ShellExecuteA on POSIX, with a recording stand-in for xdg-open alone on PATH: which document
-// reaches the opener, and how its answers and a missing opener come back.
+// ShellExecuteA on POSIX, with this test program as a recording xdg-open alone on PATH: which
+// document reaches the opener, and how its answers and a missing opener come back.
 #include <gtest/gtest.h>
 #include <plinth/win32.h>
 #include <stdlib.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/RecordingProgram.h"
+#include "support/ChildProgram.h"
 #include "support/TempTree.h"
 
 namespace {
@@ -23,35 +23,47 @@ class ShellExecute : public ::testing::Test {
     tree_.Folder("bin");
     for (const char* name : {"report.txt", "a b;$(touch x).txt", "-dash.txt"})
       tree_.File(std::string("docs/") + name);
+    plinth::test::LinkChild(tree_.Text() + "/bin/xdg-open");
+    setenv(plinth::test::kChildRecordMarker, record_.c_str(), 1);
     UseOpener(0);
     ASSERT_NE(getcwd(oldFolder_, sizeof oldFolder_), nullptr);
     ASSERT_EQ(chdir(docs_.c_str()), 0);
   }
   void TearDown() override {
     setenv("PATH", oldPath_.c_str(), 1);
+    unsetenv(plinth::test::kChildRecordMarker);
+    unsetenv("PLINTH_TEST_CHILD_EXIT");
     EXPECT_EQ(chdir(oldFolder_), 0);
   }
 
   void UseOpener(int exitStatus) {
-    record_ = plinth::test::WriteRecordingProgram(tree_.Text() + "/bin/xdg-open", exitStatus);
+    setenv("PLINTH_TEST_CHILD_EXIT", std::to_string(exitStatus).c_str(), 1);
     setenv("PATH", (tree_.Text() + "/bin").c_str(), 1);
   }
 
   // The result, the last error, and the opener's arguments (none when it did not run).
-  void Open(const char* verb, const char* file, const char* directory, INT_PTR& result,
-            DWORD& error, Arguments& opened) {
+  struct Outcome {
+    INT_PTR result;
+    DWORD error;
+    Arguments opened;
+  };
+  Outcome Open(const char* verb, const char* file, const char* directory) {
     unlink(record_.c_str());
     SetLastError(0xDEADBEEF);
-    result = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, verb, file, nullptr, directory, 1));
-    error = GetLastError();
-    opened = plinth::test::ReadRecord(record_, std::chrono::milliseconds(0)).value_or(Arguments{});
+    Outcome out;
+    out.result =
+        reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, verb, file, nullptr, directory, 1));
+    out.error = GetLastError();
+    const auto record = plinth::test::ReadChildRecord(record_, std::chrono::milliseconds(0));
+    if (record) out.opened = record->arguments;
+    return out;
   }
 
   plinth::test::TempTree tree_;
   const std::string docs_ = tree_.Text() + "/docs";
   std::string oldPath_;
   char oldFolder_[4096];
-  std::string record_;
+  const std::string record_ = tree_.Text() + "/record";
 };
 
 TEST_F(ShellExecute, TheDocumentReachesTheOpenerAsOneArgument) {
@@ -76,16 +88,13 @@ TEST_F(ShellExecute, TheDocumentReachesTheOpenerAsOneArgument) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
-    INT_PTR result;
-    DWORD error;
-    Arguments opened;
-    Open(c.verb, c.file.c_str(), c.directory, result, error, opened);
-    EXPECT_GT(result, 32);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(opened, Arguments{c.expected});
+    const Outcome out = Open(c.verb, c.file.c_str(), c.directory);
+    EXPECT_GT(out.result, 32);
+    EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(out.opened, Arguments{c.expected});
   }
   EXPECT_NE(access((docs_ + "/x").c_str(), F_OK), 0) << "the name went through a shell";
-  EXPECT_EQ(plinth::test::ZombieChildren(), 0);
+  EXPECT_EQ(plinth::test::ChildrenOfThisProcess(), 0);
 }
 
 TEST_F(ShellExecute, Failures) {
@@ -113,13 +122,10 @@ TEST_F(ShellExecute, Failures) {
     SCOPED_TRACE(std::string(c.verb) + " " + (c.file ? c.file : "(null)") + " " +
                  std::to_string(c.exitStatus));
     UseOpener(c.exitStatus);
-    INT_PTR result;
-    DWORD error;
-    Arguments opened;
-    Open(c.verb, c.file, docs_.c_str(), result, error, opened);
-    EXPECT_EQ(result, c.result);
-    EXPECT_EQ(error, c.error);
-    EXPECT_EQ(opened.empty(), !c.opened);
+    const Outcome out = Open(c.verb, c.file, docs_.c_str());
+    EXPECT_EQ(out.result, c.result);
+    EXPECT_EQ(out.error, c.error);
+    EXPECT_EQ(out.opened.empty(), !c.opened);
   }
 }
 
@@ -131,13 +137,10 @@ TEST_F(ShellExecute, WithoutAnOpenerNothingIsAssociated) {
   for (const std::string& path : {docs_, tree_.Text() + "/plain", ":" + docs_}) {
     SCOPED_TRACE(path);
     setenv("PATH", path.c_str(), 1);
-    INT_PTR result;
-    DWORD error;
-    Arguments opened;
-    Open("open", "../docs/report.txt", nullptr, result, error, opened);
-    EXPECT_EQ(result, SE_ERR_NOASSOC);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_NO_ASSOCIATION));
-    EXPECT_TRUE(opened.empty());
+    const Outcome out = Open("open", "../docs/report.txt", nullptr);
+    EXPECT_EQ(out.result, SE_ERR_NOASSOC);
+    EXPECT_EQ(out.error, static_cast<DWORD>(ERROR_NO_ASSOCIATION));
+    EXPECT_TRUE(out.opened.empty());
   }
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "support/RecordingProgram.h"
+#include "support/ChildProgram.h"
 #include "support/TempTree.h"
 
 namespace {
@@ -62,10 +62,14 @@ class HtmlHelpControl : public ::testing::Test {
               ::testing::UnitTest::GetInstance()->current_test_info()->name())
                  .c_str(),
              1);
-    record_ = plinth::test::WriteRecordingProgram(viewer_);
+    plinth::test::LinkChild(viewer_);
+    setenv(plinth::test::kChildRecordMarker, record_.c_str(), 1);
     RegDeleteKeyA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY);
   }
-  void TearDown() override { RegDeleteKeyA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY); }
+  void TearDown() override {
+    unsetenv(plinth::test::kChildRecordMarker);
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, PLINTH_HTMLHELP_CONTROL_KEY);
+  }
 
   static void Register(const std::string& file) {
     HKEY key = nullptr;
@@ -87,14 +91,14 @@ class HtmlHelpControl : public ::testing::Test {
     unlink(record_.c_str());
     PLINTH_HTMLHELPA htmlHelp = Entry(LoadLibraryA(viewer_.c_str()), MAKEINTRESOURCEA(14));
     HWND window = htmlHelp ? htmlHelp(nullptr, file, HH_DISPLAY_TOPIC, 0) : nullptr;
-    auto recorded = plinth::test::ReadRecord(record_, std::chrono::seconds(window ? 10 : 0));
-    if (arguments) *arguments = recorded.value_or(std::vector<std::string>{});
+    auto recorded = plinth::test::ReadChildRecord(record_, std::chrono::seconds(window ? 10 : 0));
+    if (arguments && recorded) *arguments = recorded->arguments;
     return window;
   }
 
   plinth::test::TempTree tree_;
   const std::string viewer_ = tree_.Text() + "/viewer";
-  std::string record_;
+  const std::string record_ = tree_.Text() + "/record";
 };
 
 TEST_F(HtmlHelpControl, LoadsOnlyWhileAnExecutableViewerIsRegistered) {
@@ -139,7 +143,6 @@ TEST_F(HtmlHelpControl, EntriesByExportNumber) {
   // Numbers are never read as text, in any module.
   for (HMODULE module : {control, LoadLibraryA("advapi32.dll"), LoadLibraryA("libc.so.6")}) {
     for (WORD number : {0, 1, 13, 15, 0xFFFF}) {
-      if (module == control && number == 14) continue;
       EXPECT_EQ(Entry(module, MAKEINTRESOURCEA(number)), nullptr) << number;
       EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
     }
@@ -171,7 +174,7 @@ TEST_F(HtmlHelpControl, TheViewerGetsThePathUnchanged) {
     EXPECT_EQ(GetTopWindow(nullptr), window) << "a new viewer opens on top";
     previous = window;
   }
-  EXPECT_EQ(plinth::test::ZombieChildren(std::chrono::seconds(10)), 0);
+  EXPECT_EQ(plinth::test::ChildrenOfThisProcess(std::chrono::seconds(10)), 0);
 }
 
 TEST_F(HtmlHelpControl, WindowsKeepThePlacementAskedFor) {
