@@ -132,22 +132,23 @@ DWORD ErrnoToWin32(int error, const std::string& path) {
 constexpr off_t kMarkerBase = static_cast<off_t>(LLONG_MAX) - 16;
 enum Marker { kHasRead, kHasWrite, kDeniesRead, kDeniesWrite };
 
-bool MarkerHeldElsewhere(int fd, Marker marker) {
+struct flock MarkerLock(Marker marker, short type) {
   struct flock lock = {};
-  lock.l_type = F_WRLCK;
+  lock.l_type = type;
   lock.l_whence = SEEK_SET;
   lock.l_start = kMarkerBase + marker;
   lock.l_len = 1;
+  return lock;
+}
+
+bool MarkerHeldElsewhere(int fd, Marker marker) {
+  struct flock lock = MarkerLock(marker, F_WRLCK);
   // A file system without locks has no markers either: nothing is held.
   return ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 
 void PlaceMarker(int fd, Marker marker) {
-  struct flock lock = {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = kMarkerBase + marker;
-  lock.l_len = 1;
+  struct flock lock = MarkerLock(marker, F_RDLCK);
   // A descriptor opened for writing only cannot hold a shared lock; its access goes unseen.
   (void)::fcntl(fd, F_OFD_SETLK, &lock);
 }
