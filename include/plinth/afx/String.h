@@ -114,8 +114,8 @@ class PLINTH_API CString {
   /// Sets the length to newLength (any negative value: up to the first NUL of the buffer, or
   /// the whole buffer when it holds none) and writes a NUL there. Call it after writing into
   /// the buffer of GetBuffer; a buffer shared since then is first copied.
-  /// \throws CInvalidArgException* when newLength exceeds the buffer's size (for a string
-  ///         that never had a buffer of its own, any newLength above 0).
+  /// \throws CInvalidArgException* when newLength exceeds the buffer's size (for an empty
+  ///         string that holds no buffer of its own, any newLength above 0).
   void ReleaseBuffer(int newLength = -1);
   /// GetBuffer(length) followed by ReleaseBuffer(length): the length becomes length, and the
   /// bytes beyond the old text are unset until the caller writes them.
@@ -200,9 +200,9 @@ class PLINTH_API CString {
 
   // --- changing in place ----------------------------------------------------------------
   /// Upper-cases/lower-cases single-byte characters in place by the multibyte-aware rule of
-  /// the current code page (ASCII letters always; other single bytes as the C locale maps
-  /// them, and only when the result plays the same lead/trail part); double-byte characters
-  /// and the byte length are unchanged. Text after embedded NULs is mapped too.
+  /// the current code page (_mbsupr/_mbslwr: ASCII letters always, other single bytes as the
+  /// runtime maps them); double-byte characters and the byte length are unchanged. Text
+  /// after embedded NULs is mapped too.
   /// \return this string.
   ///@{
   CString& MakeUpper();
