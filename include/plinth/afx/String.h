@@ -281,9 +281,8 @@ class PLINTH_API CString {
   int ReverseFind(char ch) const;
   /// The next token at or after start, delimited by any character of tokens. Leading
   /// delimiters are skipped, so no empty token comes from adjacent delimiters; an embedded
-  /// NUL ends a token as a delimiter does. start then moves one byte past the token's end,
-  /// over a single-byte delimiter; after a double-byte delimiter it lands on the trail byte,
-  /// which the next call reads as a character of its own. Null or empty tokens: the rest of
+  /// NUL ends a token as a delimiter does. start then moves past the delimiter that ended the
+  /// token (two bytes for a double-byte one), or one byte past the end. Null or empty tokens: the rest of
   /// the text from start is one token, and start moves to the length.
   /// \return the token; at the end (start at or past the length, or only delimiters left) an
   ///         empty string, with start set to -1.
