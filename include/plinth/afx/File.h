@@ -44,7 +44,7 @@
 /// cannot hold its marks: later opens see neither its writing nor its denials. A file system
 /// without locks shares everything.
 ///
-/// **Names.** `"\\"` and `"/"` both separate folders on every system (see
+/// **Names.** Backslash and slash both separate folders on every system (see
 /// `plinth/win32/Files.h`). On POSIX a descriptor is always closed on exec, whatever
 /// modeNoInherit says: a child would get a bare number, not a handle it can name.
 class PLINTH_API CFile : public CObject {
@@ -153,7 +153,7 @@ class PLINTH_API CFile : public CObject {
   /// The full path of the open file (as given when no full path can be made); empty when
   /// closed.
   virtual CString GetFilePath() const;
-  /// The last component of GetFilePath (after the last `"\\"` or `"/"`); empty when closed.
+  /// The last component of GetFilePath (after the last backslash or slash); empty when closed.
   virtual CString GetFileName() const;
   /// GetFileName without its extension (cut at the last dot, unless the name starts with it:
   /// ".profile" stays whole); empty when closed.
