@@ -77,8 +77,9 @@ class PLINTH_API CComBSTR {
   /// failure the string is unchanged and the result is E_OUTOFMEMORY.
   ///
   /// A null text (or other) appends nothing, except that Append(nullptr, length) appends
-  /// length code units as CComBSTR(length) makes them. AppendBSTR and the CComBSTR form append byte for byte, from the length
-  /// prefix. Appending to a null string gives a copy of what is appended.
+  /// length code units as CComBSTR(length) makes them. AppendBSTR and the CComBSTR form
+  /// append byte for byte, from the length prefix. Appending to a null string gives a copy of
+  /// what is appended.
   /// \retval S_OK Appended (also when there was nothing to append).
   /// \retval E_INVALIDARG A negative length; the string is unchanged.
   /// \retval E_OUTOFMEMORY The result cannot be allocated; the string is unchanged.
