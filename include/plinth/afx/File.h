@@ -27,7 +27,8 @@
 /// what went wrong and `m_lOsError` holds the Win32 error code; Open reports into the exception
 /// object it is given instead and returns FALSE. Destructors close without throwing. Every
 /// operation that needs an open file throws `invalidFile` (ERROR_INVALID_HANDLE) on a closed
-/// object, except Close, Abort and Flush, which then do nothing.
+/// object, except Close, Abort and Flush, which then do nothing, and the name getters, which
+/// give empty text.
 ///
 /// **Appending.** Seek(0, end) (and SeekToEnd) makes the end sticky: every later write goes to
 /// the end of the file as it is at the moment of that write, even when other processes or other
