@@ -36,8 +36,8 @@ class PLINTH_API CFileFind : public CObject {
   /// No entry is current yet: the first FindNextFile makes the first one current. unused is
   /// ignored.
   /// \return TRUE when an entry matches. On failure FALSE, with the last error of the search
-  /// (ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND for a missing folder or
-  /// an empty name, …), or ERROR_FILENAME_EXCED_RANGE for a name of MAX_PATH bytes or more,
+  /// (ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND for a missing folder,
+  /// …), or ERROR_FILENAME_EXCED_RANGE for a name of MAX_PATH bytes or more,
   /// ERROR_INVALID_NAME when no full path can be made; no search is then open.
   virtual BOOL FindFile(const char* name = nullptr, DWORD unused = 0);
   /// Makes the next entry current; FALSE when that entry is the last one (it stays valid).
