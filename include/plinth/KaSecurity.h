@@ -98,7 +98,7 @@ struct KaAccessInfo {
   CString strSID;          ///< SID text of the first ACE that named the account
   CString strSIDType;      ///< "SidTypeUser", "SidTypeGroup", ... (as in CKaSecurity::SIDInfo)
   CString strAccountName;  ///< also the key of the access table
-  CString strDomainName;   ///< the account's domain (on POSIX the machine or "BUILTIN", ...)
+  CString strDomainName;   ///< where the account lives ("BUILTIN", "NT AUTHORITY", ...)
   DWORD dwAccessMask;  ///< OR of the masks of every ACE naming the account
 };
 
