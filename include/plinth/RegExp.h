@@ -40,12 +40,13 @@ class PLINTH_API CRegExp {
   CRegExp();
   /// The copy gets its own program and found text; the match pointers still point into the
   /// text the source searched. \throws CMemoryException* when the copy cannot be allocated.
-  ///@{
   CRegExp(const CRegExp& other);
-  CRegExp& operator=(const CRegExp& other);
-  ///@}
   /// Releases the program and the found text.
   ~CRegExp();
+  /// Replaces the program and found text by copies of other's; the match pointers then point
+  /// into the text other searched. Assigning an object to itself changes nothing.
+  /// \throws CMemoryException* when the copy cannot be allocated; the object is then unchanged.
+  CRegExp& operator=(const CRegExp& other);
 
   /// Compiles pattern, replacing the program in force.
   /// \return this object on success; null when the pattern does not compile or is null (the
