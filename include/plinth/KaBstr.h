@@ -18,12 +18,12 @@
 ///
 /// Wide text: wchar_t is 16-bit UTF-16 on Windows and a 32-bit code point elsewhere, where it is
 /// converted (a code point above U+FFFF becomes a surrogate pair, one that is no character
-/// U+FFFD). The char16_t forms take UTF-16 on every platform: CKaBstr(u"C:\\\\dir").
+/// U+FFFD). The char16_t forms take UTF-16 on every platform: CKaBstr(u"C:\\dir").
 ///
 /// Choices made where the behaviour is open:
 /// - GetAt and SetAt with a negative position read 0 and change nothing.
 /// - CKaBstr(int, const wchar_t*) with 32-bit wchar_t takes n wchar_t, which may give more code
-///   units than n: CKaBstr(1, L"\\U0001F600") has length 2.
+///   units than n: CKaBstr(1, L"\U0001F600") has length 2.
 /// - CKaBstr(int, const char*) with any negative n converts up to the NUL, as n = -1 does.
 /// - CompareNoCase folds A-Z to a-z only, and stops at an embedded NUL.
 /// - ConcatenatePath with the object itself as other appends the text as it was before.

@@ -9,7 +9,7 @@
 
 /// The entries of a folder step by step (Enum, GetNext), through a callback
 /// (Iterate), or as arrays of paths of one folder (FindFiles) or a whole tree
-/// (FindFilesRecursive). Folder and pattern are joined with CKaPath::ConcatenatePath and "\\";
+/// (FindFilesRecursive). Folder and pattern are joined with CKaPath::ConcatenatePath and a backslash;
 /// an empty pattern means "*". Entries come in the order the file system gives them.
 ///
 /// Choices made where the behaviour is open:
@@ -18,7 +18,7 @@
 ///   below it. A folder reached through a link is walked only if no folder with the same
 ///   identity has been walked before in this call, so links that lead out of the tree, or to
 ///   each other, add each folder's content at most once more than the tree itself holds.
-///   For "dir\\loop" leading to "dir": "dir\\loop" is listed, "dir\\loop\\..." never.
+///   For "dir\loop" leading to "dir": "dir\loop" is listed, "dir\loop\..." never.
 ///
 /// Paths come back full (the folder made absolute), with names as the file system spells them.
 /// Pattern matching follows Windows rules ("*", "?", "*.*" matches every name, letters match

@@ -11,14 +11,14 @@
 ///
 /// The launchers read the program's registered search path: the value "Path" of
 /// HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\\<base name of
-/// the program\>, extension as written ("app -x" looks up "app", '"C:\\Tools\\app.exe" -x' looks up
+/// the program\>, extension as written ("app -x" looks up "app", '"C:\Tools\app.exe" -x' looks up
 /// "app.exe"). It goes in front of PATH for the creation only; PATH is set back before the call
 /// returns, also when the creation failed, and an empty or unset PATH is removed again. While it
 /// is changed, every thread of the process sees it: serialise launches from several threads.
 ///
 /// Choices made where the behaviour is open:
 /// - The child's PATH on Windows is path + ";" + old PATH, the ";" always written. On POSIX the
-///   registered path is split at ";" and ":" (a "c:\\" drive's colon excepted, Windows paths made
+///   registered path is split at ";" and ":" (the colon of a drive such as c: excepted, Windows paths made
 ///   native), empty elements are dropped and the rest joined by ":" in front of the old PATH;
 ///   with nothing registered the child gets the old PATH unchanged. No empty element, which
 ///   would mean the working directory there, is added.

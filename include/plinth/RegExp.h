@@ -13,7 +13,7 @@
 ///
 /// Syntax: alternatives "|", groups "(...)" (nine at most), the greedy repeats "*", "+", "?",
 /// "." (any byte), "[set]" and "[^set]" with ranges, "^" (where the search began), "$" (end of
-/// the text), "\\x" (x literally). Every other byte stands for itself.
+/// the text), "\x" (x literally). Every other byte stands for itself.
 ///
 /// Choices made where the behaviour is open:
 /// - A pattern whose program would need a link of more than 32,767 bytes does not compile
@@ -27,7 +27,7 @@
 ///   `((a|aa)*c)` on 10,000 'a' bytes followed by "xc" answers 10,001 in milliseconds.
 /// - Under a single-byte code page every byte, 0x80-0xFF included, is an ordinary byte. Under a
 ///   double-byte code page a byte 0x80-0xFF is never a member of a one-byte set test
-///   ("[\\x80]" never matches it, "[^a]" always does) and a start byte 0x80-0xFF is looked for at
+///   ("[\x80]" never matches it, "[^a]" always does) and a start byte 0x80-0xFF is looked for at
 ///   the start of the text only.
 ///
 /// A pattern fails to compile when a parenthesis is unmatched, it has more than nine groups,
@@ -67,9 +67,9 @@ class PLINTH_API CRegExp {
 
   /// Length of the last match in bytes; 0 when none is recorded (or the match was empty).
   int GetFindLen();
-  /// The template expanded from the last match ("&" and "\\0" the match, "\\1".."\\9" the
-  /// groups, an unmatched group expanding to nothing; "\\\\" and "\\&" escapes) as a new[]
-  /// buffer the caller deletes with delete[].
+  /// The template expanded from the last match ("&" and "\0" the match, "\1".."\9" the
+  /// groups, an unmatched group expanding to nothing; a backslash makes a following backslash
+  /// or "&" literal) as a new[] buffer the caller deletes with delete[].
   /// \return the buffer; null for a null template or when the last search found nothing.
   char* GetReplaceString(const char* replaceExp);
 

@@ -146,7 +146,7 @@ class PLINTH_API CRegistry {
   }
   ///@}
 
-  /// Splits a full path: "HKEY_LOCAL_MACHINE\\SOFTWARE\\X" gives the handle and "SOFTWARE\\X".
+  /// Splits a full path: "HKEY_LOCAL_MACHINE\SOFTWARE\X" gives the handle and "SOFTWARE\X".
   /// The root name must be spelled out in full (any case; "HKLM" is not known). subkey receives
   /// the text after the first backslash even when the root is unknown, and is left unchanged
   /// when there is no backslash. A trail byte 0x5C of a double-byte character splits nothing.
@@ -196,8 +196,8 @@ class PLINTH_API CRegistry {
                         void* data);
   /// Stores the pointer handed to every OnKeyHit.
   virtual void SetOnKeyHitData(void* data);
-  /// Creates each key along the path below the object's key, left to right ("a\\b" creates "a",
-  /// then "a\\b"), closing every handle it obtains. A trail byte 0x5C of a double-byte character
+  /// Creates each key along the path below the object's key, left to right ("a\b" creates "a",
+  /// then "a\b"), closing every handle it obtains. A trail byte 0x5C of a double-byte character
   /// splits nothing. \return true when the whole path was created or already existed; false at
   /// the first key that cannot be created (the keys before it stay).
   virtual bool CreateKey(const CString& path);
