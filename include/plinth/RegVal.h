@@ -81,7 +81,7 @@ class PLINTH_API CRegVal {
   CRegVal(const CStringArray& strings);
   /// From the text form for the given type; see GetFormattedValue. String types store the text
   /// unchanged as REG_SZ (quotes included); number types read it as decimal into a REG_DWORD;
-  /// byte types drop the "hex…:" prefix, commas and backslash line breaks, read hexadecimal pairs
+  /// byte types drop the "hex...:" prefix, commas and backslash line breaks, read hexadecimal pairs
   /// and store them as REG_BINARY (also for types 8 and 9), or leave the value without data
   /// when no byte can be read; type 7 is described above. Any other type (0, 10 and up) gives a
   /// value of that type without data.
@@ -115,8 +115,9 @@ class PLINTH_API CRegVal {
 
   /// The first four bytes read as a little-endian 32-bit number, for REG_DWORD and
   /// REG_DWORD_BIG_ENDIAN alike (never byte-swapped: 00 00 00 01 reads 0x01000000). The DWORD
-  /// form serves host code written for Windows. \return true and number written when the type
-  /// is a number type with at least 4 bytes; else false and number untouched.
+  /// form takes the DWORD that host code written for Windows passes where, on LP64 systems, it
+  /// is not unsigned long. \return true and number written when the type is a number type with
+  /// at least 4 bytes; else false and number untouched.
   ///@{
   bool GetValue(unsigned long& number) const;
   template <class T, class = IfDistinctDword<T>>

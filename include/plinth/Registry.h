@@ -95,8 +95,9 @@ class PLINTH_API CRegistry {
   /// (numbers: REG_DWORD and REG_DWORD_BIG_ENDIAN, never byte-swapped; bytes: REG_BINARY,
   /// REG_RESOURCE_LIST, REG_FULL_RESOURCE_DESCRIPTOR into the caller's buffer, whose count must
   /// equal the stored size exactly; text: REG_SZ, REG_EXPAND_SZ, REG_LINK; string arrays:
-  /// REG_MULTI_SZ). closeKey is that of LoadKey. The DWORD form serves host code written for
-  /// Windows, where DWORD and unsigned long are the same type; a null byte buffer gives false.
+  /// REG_MULTI_SZ). closeKey is that of LoadKey. The DWORD form takes the DWORD that host code
+  /// written for Windows passes where, on LP64 systems, it is not unsigned long. A null byte
+  /// buffer gives false.
   /// \return true when both the read and the getter succeed; otherwise false and the output
   /// untouched.
   ///@{
@@ -132,8 +133,9 @@ class PLINTH_API CRegistry {
 
   /// The static DeleteKey(subkey, name, GetKey()): with a name it closes the object's key.
   bool DeleteKey(const char* subkey, const char* name) const;
-  /// The static HasEntries(subkey, subkeys, values, GetKey()); the DWORD form serves host code
-  /// written for Windows, where DWORD and unsigned long are the same type.
+  /// The static HasEntries(subkey, subkeys, values, GetKey()). The DWORD form takes the DWORD
+  /// pointers that host code written for Windows passes where, on LP64 systems, DWORD is not
+  /// unsigned long.
   ///@{
   bool HasEntries(const char* subkey, unsigned long* subkeys, unsigned long* values) const;
   template <class T, class = IfDistinctDword<T>>
