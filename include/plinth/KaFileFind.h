@@ -7,10 +7,10 @@
 #include <plinth/afx/FileFind.h>
 #include <plinth/afx/String.h>
 
-/// The entries of a folder step by step (Enum, GetNext), through a callback
-/// (Iterate), or as arrays of paths of one folder (FindFiles) or a whole tree
-/// (FindFilesRecursive). Folder and pattern are joined with CKaPath::ConcatenatePath and a backslash;
-/// an empty pattern means "*". Entries come in the order the file system gives them.
+/// The entries of a folder step by step (Enum, GetNext), through a callback (Iterate), or as
+/// arrays of paths of one folder (FindFiles) or a whole tree (FindFilesRecursive). Folder and
+/// pattern are joined with CKaPath::ConcatenatePath and a backslash; an empty pattern means
+/// "*". Entries come in the order the file system gives them.
 ///
 /// Choices made where the behaviour is open:
 /// - FindFilesRecursive does not descend into a folder that is already on the path from the

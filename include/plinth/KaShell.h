@@ -18,8 +18,8 @@
 ///
 /// Choices made where the behaviour is open:
 /// - The child's PATH on Windows is path + ";" + old PATH, the ";" always written. On POSIX the
-///   registered path is split at ";" and ":" (the colon of a drive such as c: excepted, Windows paths made
-///   native), empty elements are dropped and the rest joined by ":" in front of the old PATH;
+///   registered path is split at ";" and ":" (the colon of a drive such as c: excepted, Windows
+///   paths made native), empty elements are dropped and the rest joined by ":" in front of the old PATH;
 ///   with nothing registered the child gets the old PATH unchanged. No empty element, which
 ///   would mean the working directory there, is added.
 /// - LaunchApplicationEx holds the document class, its command key and the built command line
