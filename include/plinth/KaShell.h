@@ -19,9 +19,9 @@
 /// Choices made where the behaviour is open:
 /// - The child's PATH on Windows is path + ";" + old PATH, the ";" always written. On POSIX the
 ///   registered path is split at ";" and ":" (the colon of a drive such as c: excepted, Windows
-///   paths made native), empty elements are dropped and the rest joined by ":" in front of the old PATH;
-///   with nothing registered the child gets the old PATH unchanged. No empty element, which
-///   would mean the working directory there, is added.
+///   paths made native), empty elements are dropped and the rest joined by ":" in front of the
+///   old PATH; with nothing registered the child gets the old PATH unchanged. No empty element,
+///   which would mean the working directory there, is added.
 /// - LaunchApplicationEx holds the document class, its command key and the built command line
 ///   in strings that grow: texts of any length are read and used whole, never cut or written
 ///   past an end. Texts within the 520 bytes of the documented buffer behave as documented.
