@@ -69,7 +69,7 @@
 #define SW_SHOWDEFAULT 10
 ///@}
 
-#define INFINITE 0xFFFFFFFFu  ///< Wait limit meaning "no limit".
+#define INFINITE 0xFFFFFFFFu       ///< Wait limit meaning "no limit".
 #define WAIT_OBJECT_0 0x00000000L  ///< WaitForSingleObject: the process has ended.
 #define WAIT_TIMEOUT 258L          ///< WaitForSingleObject: the limit ran out first.
 /// WaitForSingleObject: not a process or thread handle (GetLastError gives the reason).

@@ -47,9 +47,9 @@
 
 #include <cstdint>
 
-typedef DWORD ACCESS_MASK;     ///< A set of access rights (standard, generic and specific).
-typedef ACCESS_MASK REGSAM;    ///< Access rights asked for when a key is opened or created.
-typedef HKEY* PHKEY;           ///< Where an opened key's handle is stored.
+typedef DWORD ACCESS_MASK;   ///< A set of access rights (standard, generic and specific).
+typedef ACCESS_MASK REGSAM;  ///< Access rights asked for when a key is opened or created.
+typedef HKEY* PHKEY;         ///< Where an opened key's handle is stored.
 
 /// Predefined keys: the 32-bit Windows values, sign-extended as on 64-bit Windows. They are
 /// always open (with every right), closing them does nothing; HKEY_CLASSES_ROOT,

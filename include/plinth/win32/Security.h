@@ -26,8 +26,8 @@ typedef PVOID PSID;   ///< A SID, in its binary layout (see SID).
 /// A security descriptor, absolute (SECURITY_DESCRIPTOR) or self-relative
 /// (SECURITY_DESCRIPTOR_RELATIVE); its Control word tells which (SE_SELF_RELATIVE).
 typedef PVOID PSECURITY_DESCRIPTOR;
-typedef DWORD ACCESS_MASK;           ///< A set of access rights (standard, generic, specific).
-typedef ACCESS_MASK* PACCESS_MASK;   ///< Pointer to an ACCESS_MASK.
+typedef DWORD ACCESS_MASK;          ///< A set of access rights (standard, generic, specific).
+typedef ACCESS_MASK* PACCESS_MASK;  ///< Pointer to an ACCESS_MASK.
 /// Which parts of a descriptor are asked for (OWNER_SECURITY_INFORMATION, …).
 typedef DWORD SECURITY_INFORMATION;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL;  ///< The SE_... flags of a security descriptor.
@@ -52,8 +52,8 @@ typedef struct _SID_IDENTIFIER_AUTHORITY {
 /// A security identifier: 8 header bytes, then SubAuthorityCount 32-bit sub-authorities
 /// (little-endian). Its length is 8 + 4 × SubAuthorityCount (GetLengthSid).
 typedef struct _SID {
-  BYTE Revision;                                ///< SID_REVISION for a valid SID.
-  BYTE SubAuthorityCount;                       ///< At most SID_MAX_SUB_AUTHORITIES.
+  BYTE Revision;                                 ///< SID_REVISION for a valid SID.
+  BYTE SubAuthorityCount;                        ///< At most SID_MAX_SUB_AUTHORITIES.
   SID_IDENTIFIER_AUTHORITY IdentifierAuthority;  ///< The authority (the "5" of S-1-5-18).
   DWORD SubAuthority[ANYSIZE_ARRAY];             ///< The sub-authorities, as many as counted.
 } SID, *PISID;
