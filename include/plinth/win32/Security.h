@@ -547,8 +547,8 @@ PLINTH_API BOOL LookupAccountSidA(LPCSTR systemName, PSID sid, LPSTR name, LPDWO
                                   LPSTR domainName, LPDWORD domainNameSize, PSID_NAME_USE use);
 
 /// A self-relative descriptor of a file: owner S-1-22-1-uid, group S-1-22-2-gid, and a DACL of
-// allow ACEs, in the order owner, named users, owning group, named groups, Everyone, from the
-// mode bits and the POSIX access ACL where the file system keeps one (a named entry limited by
+/// allow ACEs, in the order owner, named users, owning group, named groups, Everyone, from the
+/// mode bits and the POSIX access ACL where the file system keeps one (a named entry limited by
 /// the mask). Read gives FILE_GENERIC_READ, write FILE_GENERIC_WRITE (and FILE_DELETE_CHILD on
 /// a directory), execute FILE_GENERIC_EXECUTE; the owner also gets READ_CONTROL | WRITE_DAC |
 /// FILE_WRITE_ATTRIBUTES, since it may always change the mode. An entry with no rights is left
