@@ -13,8 +13,8 @@
 ///
 /// The default handler fails with ERROR_NOT_SUPPORTED when the command cannot be started (or,
 /// for EWX_LOGOFF, when XDG_SESSION_ID is not set) and with ERROR_ACCESS_DENIED when the
-/// command reports failure. A request it passes on is not waited for: success means the
-/// service manager took it.
+/// command exits with a status other than 0. It waits for the command only: success means the
+/// service manager took the request, not that the system has gone down.
 
 /// What ExitWindowsEx asks for: EWX_LOGOFF (no other bit) ends the session, EWX_SHUTDOWN
 /// halts, EWX_POWEROFF powers off, EWX_REBOOT restarts (it wins over the others); EWX_FORCE

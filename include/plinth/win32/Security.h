@@ -97,7 +97,7 @@ typedef struct _SID {
 
 /// What kind of account a SID names, as LookupAccountSidA reports it. On POSIX only
 /// SidTypeUser (Unix users), SidTypeGroup (Unix groups), SidTypeDomain, SidTypeAlias (BUILTIN
-/// groups), SidTypeWellKnownGroup and SidTypeLabel come back.
+/// groups) and SidTypeWellKnownGroup come back.
 typedef enum _SID_NAME_USE {
   SidTypeUser = 1,        ///< A user account.
   SidTypeGroup,           ///< A group account.
