@@ -82,7 +82,7 @@ typedef BOOL* LPBOOL;
 typedef LONG* PLONG;
 ///@}
 
-/// The values of BOOL. Calls that return BOOL give exactly TRUE or FALSE; test for nonzero.
+/// The values of BOOL. The calls of the platform layer that return BOOL give exactly one of them.
 ///@{
 #ifndef TRUE
 #define TRUE 1
