@@ -3,11 +3,11 @@
 /// File search, attributes and the C runtime's path helpers, as Windows declares them in
 /// <windows.h>, <io.h>, <stdio.h> and <stdlib.h>. Included by <plinth/win32.h> on POSIX only.
 ///
-/// On POSIX, paths take "\\" and "/" alike as separators, and "c:" (either case) in front of a
-/// separator names the root of the file system, so "c:\\tmp\\x" is "/tmp/x". A path whose
+/// On POSIX, paths take `\` and `/` alike as separators, and `c:` (either case) in front of a
+/// separator names the root of the file system, so `c:\tmp\x` is `/tmp/x`. A path whose
 /// backslashes do not all lead to existing folders is tried with backslashes as part of the
-/// names too, so an entry named "a\\b" can still be reached: "dir\\a\\b" finds "dir/a\\b" when
-/// "dir/a/b" does not exist. Names come back as the file system spells them.
+/// names too, so an entry named `a\b` can still be reached: `dir\a\b` finds `dir/a\b` when
+/// `dir/a/b` does not exist. Names come back as the file system spells them.
 
 /// The Windows limit on a path in bytes, NUL included. The search calls refuse a name of
 /// MAX_PATH bytes or more; the file system itself allows longer paths.
@@ -132,9 +132,9 @@ PLINTH_API DWORD GetFileAttributesA(LPCSTR fileName);
 PLINTH_API int _access(const char* path, int mode);
 /// A name for a temporary file that does not exist yet, in a freshly malloc'd buffer, or null.
 /// The folder is that of TMP (or TMPDIR) when it exists, else dir when that exists, else /tmp;
-/// the name is that folder, "\\", prefix and a suffix made of the process id and a per-process
+/// the name is that folder, `\`, prefix and a suffix made of the process id and a per-process
 /// counter, so that callers in live processes never get the same name. The folder is written
-/// with "\\" separators as on Windows: "\\tmp\\pre1f2c_0". prefix may be null. The file is
+/// with `\` separators as on Windows: `\tmp\pre1f2c_0`. prefix may be null. The file is
 /// not created, so another process may still take the name. Null with errno ENOMEM, or EEXIST
 /// after 1,000 names that all exist; free the result with free().
 PLINTH_API char* _tempnam(const char* dir, const char* prefix);

@@ -555,12 +555,12 @@ PLINTH_API BOOL LookupAccountSidA(LPCSTR systemName, PSID sid, LPSTR name, LPDWO
 /// out. The file system keeps no audit entries, so no SACL is ever present. A buffer shorter than
 /// needed fails with ERROR_INSUFFICIENT_BUFFER and the size in *lengthNeeded.
 ///
-/// Only the parts named in requested are included. fileName may use "\\" or "/"; a symbolic
-/// link is followed.
-/// \return TRUE (last error ERROR_SUCCESS); FALSE with ERROR_INVALID_PARAMETER (null fileName or
-/// lengthNeeded), ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED,
-/// ERROR_INVALID_NAME (name too long), ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_FUNCTION (any
-/// other failure of the system) or ERROR_INSUFFICIENT_BUFFER.
+/// Only the parts named in requested are included. fileName may use `\` or `/` as separators; a
+/// symbolic link is followed. \return TRUE (last error ERROR_SUCCESS); FALSE with
+/// ERROR_INVALID_PARAMETER (null fileName or lengthNeeded), ERROR_FILE_NOT_FOUND,
+/// ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_INVALID_NAME (name too long),
+/// ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_FUNCTION (any other failure of the system) or
+/// ERROR_INSUFFICIENT_BUFFER.
 PLINTH_API BOOL GetFileSecurityA(LPCSTR fileName, SECURITY_INFORMATION requested,
                                  PSECURITY_DESCRIPTOR sd, DWORD length, LPDWORD lengthNeeded);
 
