@@ -72,15 +72,18 @@ extern "C" {
 /// A device context of the screen; window is null (the whole screen) or a window of the table,
 /// else null with ERROR_INVALID_WINDOW_HANDLE. Each context is released with ReleaseDC.
 PLINTH_API HDC GetDC(HWND window);
+/// Releases a context of GetDC (window is not looked at).
 /// 1 when the context was given out by GetDC (for any window) and is now released, else 0.
 /// Sets no last error.
 PLINTH_API int ReleaseDC(HWND window, HDC dc);
+/// Reads a property of the screen behind a context of GetDC.
 /// HORZRES and VERTRES: the nominal screen's size; BITSPIXEL 32, PLANES 1, LOGPIXELSX and
 /// LOGPIXELSY 96. Any other index, or a context that is not held, gives 0.
 /// The screen's size follows PLINTH_SCREEN when set (see the file description), read at each
 /// call. Sets no last error.
 PLINTH_API int GetDeviceCaps(HDC dc, int index);
-/// Records the placement: position unless SWP_NOMOVE, size unless SWP_NOSIZE (a negative size
+/// Moves, sizes, orders, shows or hides a window: here it records the placement asked for.
+/// What it keeps: position unless SWP_NOMOVE, size unless SWP_NOSIZE (a negative size
 /// is taken as 0), the top of the window order for HWND_TOP unless SWP_NOZORDER, shown with
 /// SWP_SHOWWINDOW and hidden with SWP_HIDEWINDOW. Other insert-after windows of the table
 /// place the window just below them. FALSE with ERROR_INVALID_WINDOW_HANDLE for a window that
@@ -88,7 +91,8 @@ PLINTH_API int GetDeviceCaps(HDC dc, int index);
 /// Nothing moves on the screen: the viewer's real window is out of reach.
 PLINTH_API BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy,
                              UINT flags);
-/// The recorded placement; a window that was never placed is empty at (0, 0). FALSE with
+/// The window's rectangle in screen coordinates: the recorded placement.
+/// A window that was never placed is empty at (0, 0). FALSE with
 /// ERROR_INVALID_WINDOW_HANDLE (window) or ERROR_INVALID_PARAMETER (null rect).
 PLINTH_API BOOL GetWindowRect(HWND window, LPRECT rect);
 /// Whether window is a record of the layer's window table (one stays after its viewer has
@@ -97,11 +101,12 @@ PLINTH_API BOOL IsWindow(HWND window);
 /// Whether the window was shown last (a viewer's window starts shown); FALSE for a window
 /// that is not in the table.
 PLINTH_API BOOL IsWindowVisible(HWND window);
+/// The child window at the top of parent's window order.
 /// parent null: the window at the top of the window order among the table's windows, null when
 /// there is none. The table's windows have no children, so any other parent gives null.
 PLINTH_API HWND GetTopWindow(HWND parent);
-/// The system cursors IDC_ARROW and IDC_WAIT (instance null); anything else gives null with
-/// ERROR_RESOURCE_NAME_NOT_FOUND. Without a desktop a cursor has no visible effect.
+/// Loads a cursor: the system cursors IDC_ARROW and IDC_WAIT (instance null); anything else gives
+/// null with ERROR_RESOURCE_NAME_NOT_FOUND. Without a desktop a cursor has no visible effect.
 PLINTH_API HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR cursorName);
 /// Makes cursor (null for none) the current one of the calling thread and returns the previous
 /// one (null at first).
