@@ -72,7 +72,13 @@ PLINTH_API int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int bufferLength);
 /// and including the NUL; cchWideChar 0 asks for the count needed. Known pages: UTF-8, 1252,
 /// 28591, 20127 and the double-byte 932, 936, 949, 950. A byte sequence the page does not
 /// define becomes U+FFFD, or fails with ERROR_NO_UNICODE_TRANSLATION under MB_ERR_INVALID_CHARS.
-/// Errors: ERROR_INVALID_PARAMETER, ERROR_INSUFFICIENT_BUFFER.
+/// Errors: ERROR_INVALID_PARAMETER, ERROR_INSUFFICIENT_BUFFER, ERROR_NOT_ENOUGH_MEMORY.
+///
+/// CP_ACP, CP_OEMCP and CP_THREAD_ACP mean the ANSI page (GetACP). Only UTF-8 and the
+/// double-byte pages have undefined sequences: as on Windows, 1252 reads its five undefined
+/// bytes as the C1 code points and 20127 drops the high bit. ERROR_INVALID_PARAMETER covers an
+/// unknown page, null or empty input (cbMultiByte 0), sizes below -1 (input) or 0 (output),
+/// and a null output with a nonzero count.
 /// \return the number of code units written (or needed), or 0 with the last error set.
 PLINTH_API int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multiByte, int cbMultiByte,
                                    LPOLESTR wide, int cchWideChar);

@@ -31,9 +31,9 @@ PLINTH_API LPCH GetEnvironmentStrings(void);
 /// Releases a block of GetEnvironmentStrings (null accepted); always TRUE.
 PLINTH_API BOOL FreeEnvironmentStringsA(LPCH block);
 
-/// "NAME=value" sets, "NAME=" removes every spelling of NAME. 0, or -1 (errno EINVAL) when the
-/// text has no "=" or an empty name.
-/// Sets or removes a variable from one "NAME=value" text, as the C runtime does. A null text
-/// gives EINVAL, an environment that cannot grow ENOMEM. The last error is not set.
+/// Sets or removes a variable from one text, as the C runtime does: "NAME=value" sets,
+/// "NAME=" removes every spelling of NAME. 0, or -1 (errno EINVAL) when the text is null, has
+/// no "=" or an empty name; -1 with ENOMEM when the environment cannot grow. The last error is
+/// not set.
 PLINTH_API int _putenv(const char* envString);
 }
