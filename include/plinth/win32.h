@@ -94,8 +94,8 @@ typedef LONG* PLONG;
 
 // Handles are opaque pointers, as on 64-bit Windows.
 struct HKEY__;
-typedef HKEY__*
-    HKEY;  ///< A registry key: a predefined key or one RegOpenKeyExA/RegCreateKeyExA gave.
+/// A registry key: a predefined key, or one RegOpenKeyExA or RegCreateKeyExA gave.
+typedef HKEY__* HKEY;
 /// A kernel object: a process, thread or token handle of the platform layer's tables, a search
 /// of FindFirstFileA, the process heap, or the current-process pseudo-handle. These are not
 /// file descriptors.
