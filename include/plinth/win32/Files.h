@@ -70,12 +70,10 @@ typedef WIN32_FIND_DATAA* PWIN32_FIND_DATAA;
 typedef WIN32_FIND_DATAA* LPWIN32_FIND_DATAA;
 ///@}
 
-/// How much FindFirstFileExA reports of each entry.
-enum FINDEX_INFO_LEVELS {
-  FindExInfoStandard,     ///< Every field.
-  FindExInfoBasic,        ///< No short name; the same as FindExInfoStandard here.
-  FindExInfoMaxInfoLevel  ///< Not a level: refused with ERROR_INVALID_PARAMETER.
-};
+/// How much FindFirstFileExA reports of each entry: FindExInfoStandard every field,
+/// FindExInfoBasic no short name (the same here, where there is none); FindExInfoMaxInfoLevel
+/// is no level and is refused with ERROR_INVALID_PARAMETER.
+enum FINDEX_INFO_LEVELS { FindExInfoStandard, FindExInfoBasic, FindExInfoMaxInfoLevel };
 /// Which entries FindFirstFileExA is asked to report.
 enum FINDEX_SEARCH_OPS {
   FindExSearchNameMatch,           ///< Every entry whose name matches.
