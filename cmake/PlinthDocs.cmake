@@ -15,3 +15,14 @@ else()
     COMMAND ${CMAKE_COMMAND} -E echo "docs: Doxygen not found; install the doxygen package"
     COMMAND ${CMAKE_COMMAND} -E false)
 endif()
+
+# The reference is part of what the suite checks: no warning, and every public class indexed.
+if(PLINTH_BUILD_TESTS AND NOT CMAKE_CROSSCOMPILING)
+  if(DOXYGEN_FOUND)
+    add_test(NAME plinth_reference
+      COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/scripts/check-reference.sh
+              ${PLINTH_DOCS_OUTPUT}/Doxyfile ${PLINTH_DOCS_OUTPUT} ${CMAKE_CURRENT_SOURCE_DIR})
+  else()
+    message(WARNING "Doxygen not found: the API reference is not checked (install doxygen)")
+  endif()
+endif()
