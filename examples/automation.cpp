@@ -30,7 +30,7 @@ int main() {
 
   // Result codes are HRESULT-style longs: negative on failure on every platform.
   long hr = HR_DUPLICATE_NAME;
-  std::printf("HR_DUPLICATE_NAME 0x%08lX, failure: %d\n", static_cast<unsigned long>(hr) & 0xFFFFFFFFul,
-              hr < 0);
+  std::printf("HR_DUPLICATE_NAME 0x%08lX, failure: %d\n",
+              static_cast<unsigned long>(hr) & 0xFFFFFFFFul, hr < 0);
   return 0;
 }

@@ -11,8 +11,8 @@ int main() {
   // The command line is split by the Windows rules for quotes and backslashes and never
   // passes through a shell: here the program is /bin/sh itself.
   DWORD exitCode = 0;
-  bool ended = CKaShell::LaunchApplicationAndWait("/bin/sh -c \"exit 3\"", "", SW_HIDE, 10,
-                                                  &exitCode);
+  bool ended =
+      CKaShell::LaunchApplicationAndWait("/bin/sh -c \"exit 3\"", "", SW_HIDE, 10, &exitCode);
   std::printf("ended: %d, exit code %lu\n", ended, static_cast<unsigned long>(exitCode));
 
   // A time-out answers false with STILL_ACTIVE; the child goes on running.
