@@ -7,14 +7,10 @@
 #include <plinth/KaPath.h>
 #include <plinth/win32.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "IoSystem.h"
@@ -31,59 +27,6 @@ void WriteLines(const std::vector<std::string>& lines) {
   out.Commit();
 }
 
-// "plinth: listing 'DIR' … 12 s" on a terminal while a long listing runs. The library lists a
-// tree in one call, so what can be shown is that it is still at work, not how far it got.
-class StillWorking {
- public:
-  explicit StillWorking(std::string label) : label_(std::move(label)) {
-    if (!StandardErrorIsTerminal()) return;
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~StillWorking() {
-    if (!thread_.joinable()) return;
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      done_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  StillWorking(const StillWorking&) = delete;
-  StillWorking& operator=(const StillWorking&) = delete;
-
- private:
-  // Quiet for the first second, so that small trees print nothing. PLINTH_PROGRESS_DELAY_MS
-  // shortens the wait, for tests of the display itself.
-  static std::chrono::milliseconds Interval() {
-    const char* text = std::getenv("PLINTH_PROGRESS_DELAY_MS");
-    return std::chrono::milliseconds(text != nullptr ? std::atoi(text) : 1000);
-  }
-
-  void Run() {
-    const auto start = std::chrono::steady_clock::now();
-    const auto interval = Interval();
-    bool shown = false;
-    std::unique_lock<std::mutex> hold(lock_);
-    // A zero delay shows the display at once, however short the work.
-    for (bool first = interval.count() == 0;
-         first || !wake_.wait_for(hold, interval, [this] { return done_; }); first = false) {
-      const auto seconds =
-          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
-              .count();
-      std::fprintf(stderr, "\rplinth: %s … %lld s", label_.c_str(),
-                   static_cast<long long>(seconds));
-      std::fflush(stderr);
-      shown = true;
-    }
-    if (shown) std::fprintf(stderr, "\r\033[K");
-  }
-
-  std::string label_;
-  std::thread thread_;
-  std::mutex lock_;
-  std::condition_variable wake_;
-  bool done_ = false;
-};
 
 struct FindOptions {
   std::string dir;
@@ -109,7 +52,9 @@ int RunFind(const FindOptions& options) {
   const CString dir = options.dir.c_str();
   const CString pattern = options.pattern.c_str();
   if (options.recurse) {
-    StillWorking progress("listing " + DisplayName(options.dir));
+    // The library lists a tree in one call: what can be shown is that it is still at work.
+    Progress progress("listing " + DisplayName(options.dir));
+    progress.KeepTurning();
     finder.FindFilesRecursive(dir, pattern, found, !options.noFiles, options.dirs);
   } else {
     if (!options.noFiles) finder.FindFiles(dir, pattern, found);

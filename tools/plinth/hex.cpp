@@ -86,6 +86,8 @@ int RunDecode(const HexOptions& options) {
   }
   CKaString text(data.data(), static_cast<int>(data.size()));
   CByteArray bytes;
+  Progress progress("decoding " + DisplayName(options.input));
+  progress.KeepTurning();
   const long result =
       text.ConvertToBinary(CString(separator.c_str(), static_cast<int>(separator.size())), bytes);
   if (result != S_OK)

@@ -44,9 +44,16 @@ int RunProgram(const std::string& commandLine, const std::optional<int>& waitSec
   if (commandLine.empty()) throw ToolError("the command line is empty; give the program to run");
   DWORD exitCode = 0;
   const int limit = waitSeconds ? *waitSeconds : -1;
-  // Without --dir the child works where plinth was started.
-  const bool ended = CKaShell::LaunchApplicationAndWait(
-      commandLine.c_str(), folder ? folder->c_str() : ".", SW_SHOWNORMAL, limit, &exitCode);
+  bool ended = false;
+  {
+    // The wait is one library call: the line only shows that plinth is still waiting.
+    Progress progress("waiting for '" + commandLine + "'" +
+                      (limit >= 0 ? " (at most " + std::to_string(limit) + " s)" : ""));
+    progress.KeepTurning();
+    // Without --dir the child works where plinth was started.
+    ended = CKaShell::LaunchApplicationAndWait(commandLine.c_str(), folder ? folder->c_str() : ".",
+                                               SW_SHOWNORMAL, limit, &exitCode);
+  }
   if (ended) {
     Print("exit code " + std::to_string(exitCode));
     return kExitOk;

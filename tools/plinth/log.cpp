@@ -68,7 +68,10 @@ int RunLog(const LogOptions& options) {
   }
 
   ProbeLogFile(options.file);
+  Progress progress("writing to the log " + DisplayName(options.file), messages.size());
+  std::uint64_t written = 0;
   for (const std::string& message : messages) {
+    progress.Update(written++);
     try {
       CKaShell::LogMessage(options.file.c_str(), message.c_str());
     } catch (CException* e) {

@@ -12,7 +12,6 @@
 #include <plinth/win32.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -507,50 +506,6 @@ int RunDelete(const std::vector<std::string>& words) {
 }
 
 
-// A count on stderr while a tree is walked or a file imported, for work of unknown length:
-// silent when stderr is not a terminal and for the first second (PLINTH_PROGRESS_DELAY_MS
-// changes the wait, for tests of the display), so that small trees print nothing.
-class TickProgress {
- public:
-  TickProgress(std::string label, std::uint64_t total, const char* unit)
-      : label_(std::move(label)), unit_(unit), total_(total), active_(StandardErrorIsTerminal()) {
-    const char* delay = std::getenv("PLINTH_PROGRESS_DELAY_MS");
-    next_ = std::chrono::steady_clock::now() +
-            std::chrono::milliseconds(delay != nullptr ? std::atoi(delay) : 1000);
-  }
-  ~TickProgress() {
-    if (shown_) std::fprintf(stderr, "\r\033[K");
-  }
-  TickProgress(const TickProgress&) = delete;
-  TickProgress& operator=(const TickProgress&) = delete;
-
-  void Update(std::uint64_t done) {
-    // The clock is read on the first call and then every 64th: cheap enough per value.
-    if (!active_ || calls_++ % 64 != 0) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now < next_) return;
-    next_ = now + std::chrono::milliseconds(200);
-    if (total_ > 0)
-      std::fprintf(stderr, "\rplinth: %s %3d%% (%llu of %llu %s)", label_.c_str(),
-                   static_cast<int>(std::min(done, total_) * 100 / total_),
-                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total_),
-                   unit_);
-    else
-      std::fprintf(stderr, "\rplinth: %s … %llu %s", label_.c_str(),
-                   static_cast<unsigned long long>(done), unit_);
-    std::fflush(stderr);
-    shown_ = true;
-  }
-
- private:
-  std::string label_;
-  const char* unit_;
-  std::uint64_t total_;
-  bool active_;
-  bool shown_ = false;
-  std::uint64_t calls_ = 0;
-  std::chrono::steady_clock::time_point next_;
-};
 
 // One report per line: a line feed or carriage return in a name or string prints as \n or \r.
 std::string OneLine(const std::string& text) {
@@ -564,7 +519,7 @@ std::string OneLine(const std::string& text) {
 // names between KEY and the key being walked are a stack indexed by level.
 class TreePrinter : public CRegistry {
  public:
-  TreePrinter(const KeyPath& path, bool printKeys, Output& out, TickProgress& progress)
+  TreePrinter(const KeyPath& path, bool printKeys, Output& out, Progress& progress)
       : CRegistry(path.root),
         shown_(path.Shown()),
         printKeys_(printKeys),
@@ -605,7 +560,7 @@ class TreePrinter : public CRegistry {
   std::string shown_;
   bool printKeys_;
   Output& out_;
-  TickProgress& progress_;
+  Progress& progress_;
   std::vector<std::string> names_;
   std::uint64_t reports_ = 0;
 };
@@ -628,7 +583,7 @@ int RunWalk(const std::vector<std::string>& words) {
   const KeyPath path = ParseKey(positional[0]);
   { OpenedKey probe(path, KEY_READ, false); }
   Output out("-");
-  TickProgress progress("walking " + path.Shown(), 0, "lines");
+  Progress progress("walking " + path.Shown(), 0, "lines");
   // Keys are always reported to the printer, which needs their names for the values' paths.
   TreePrinter printer(path, (flags & 2) != 0, out, progress);
   // The walk ends early only when the reader of the output went away.
@@ -645,7 +600,7 @@ int RunExport(const std::vector<std::string>& words) {
   const std::string file = arguments.positional.size() == 2 ? arguments.positional[1] : "-";
   { OpenedKey probe(path, KEY_READ, false); }
   Output out(file);
-  TickProgress progress("exporting " + path.Shown(), 0, "keys");
+  Progress progress("exporting " + path.Shown(), 0, "keys");
   try {
     plinth_regfile::ExportRegistryTree(
         path.root, path.subkey, path.Shown(),
@@ -682,7 +637,7 @@ int RunImport(const std::vector<std::string>& words) {
   }
   std::uint64_t entries = 0;
   for (const auto& section : sections) entries += section.values.size() + 1;
-  TickProgress progress("importing " + where, entries, "entries");
+  Progress progress("importing " + where, entries, "entries");
   try {
     plinth_regfile::ImportRegFile(sections, [&](std::uint64_t done) {
       progress.Update(done);

@@ -416,7 +416,10 @@ int RunShift(const ShiftOptions& options, bool encode) {
       if (data.size() > static_cast<std::size_t>(INT_MAX / 2))
         throw ToolError(DisplayName(name) + " is too large to shift in one piece; split it first");
       const CKaString text(data.data(), static_cast<int>(data.size()));
+      Progress progress((encode ? "encoding " : "decoding ") + DisplayName(name));
+      progress.KeepTurning();
       const CString result = encode ? text.Encode() : text.Decode();
+      progress.~Progress();
       out.Write(result.GetString(), static_cast<std::size_t>(result.GetLength()));
       if (static_cast<std::size_t>(result.GetLength()) < data.size()) {
         Complain(std::string(encode ? "encoding " : "decoding ") + DisplayName(name) +
