@@ -72,6 +72,10 @@ int RunFind(const FindOptions& options) {
 void AddPathCommands(CLI::App& app, int& exitCode) {
   CLI::App* path = app.add_subcommand("path", "Path and command-line text, temporary names");
   path->require_subcommand(1);
+  path->footer(
+      "Give one of the commands above; 'plinth path COMMAND --help' shows its options.\n"
+      "Example: plinth path basename -s 'C:\\Notes\\plan.txt'\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
 
   struct PathOptions {
     std::vector<std::string> paths;
@@ -87,6 +91,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<PathOptions>();
 
   CLI::App* basename = path->add_subcommand("basename", "Print the last component of each PATH");
+  basename->footer(
+      "Example: plinth path basename -s 'C:\\Notes\\plan.txt'\n"
+      "Exit status: 0 printed, 2 usage error.");
   basename->add_option("PATH", options->paths, "Paths ('\\' counts before '/')")->required();
   basename->add_flag("-s,--strip-extension", options->strip, "Leave out the extension too");
   basename->callback([options] {
@@ -97,6 +104,10 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   });
 
   CLI::App* ext = path->add_subcommand("ext", "Print the text after the last '.' of each PATH");
+  ext->footer(
+      "Prints an empty line for a PATH without an extension.\n"
+      "Example: plinth path ext archive.tar.gz\n"
+      "Exit status: 0 printed, 2 usage error.");
   ext->add_option("PATH", options->paths, "Paths")->required();
   ext->callback([options] {
     std::vector<std::string> lines;
@@ -107,6 +118,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* split = path->add_subcommand(
       "split", "Print the program and, on the next line, the arguments of COMMANDLINE");
+  split->footer(
+      "Example: plinth path split '\"C:\\Program Files\\app.exe\" -v input.txt'\n"
+      "Exit status: 0 printed, 2 an unclosed quote or a usage error.");
   split->add_option("COMMANDLINE", options->commandLine, "One command line, quoted for the shell")
       ->required();
   split->callback([options, &exitCode] {
@@ -122,6 +136,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   });
 
   CLI::App* fix = path->add_subcommand("fix", "Replace characters names must not hold by '_'");
+  fix->footer(
+      "Example: plinth path fix 'report: draft?.txt'\n"
+      "Exit status: 0 printed, 2 usage error.");
   fix->add_option("NAME", options->paths, "Names")->required();
   fix->add_flag("-p,--path", options->isPath, "Keep '\\' and ':' (the name is a full path)");
   fix->callback([options] {
@@ -132,6 +149,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   });
 
   CLI::App* join = path->add_subcommand("join", "Join FIRST and SECOND with one separator");
+  join->footer(
+      "Example: plinth path join /tmp/reports summary.txt --separator /\n"
+      "Exit status: 0 printed, 2 usage error.");
   join->add_option("FIRST", options->first, "First part")->required();
   join->add_option("SECOND", options->second, "Second part")->required();
   join->add_option("--separator", options->separator, "Separator (default '\\')");
@@ -141,6 +161,10 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   });
 
   CLI::App* tmpname = path->add_subcommand("tmpname", "Print unique temporary file names");
+  tmpname->footer(
+      "Names are unique at the time they are printed; the files are not created.\n"
+      "Example: plinth path tmpname report -n 3\n"
+      "Exit status: 0 printed, 2 no name could be made, or a usage error.");
   tmpname->add_option("PREFIX", options->prefix, "Start of the file name");
   tmpname->add_option("-n,--count", options->count, "How many names (default 1)")
       ->check(CLI::Range(1, 1000000));
@@ -157,6 +181,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* exists =
       path->add_subcommand("exists", "Exit 0 when PATH exists and may be read, 1 when not");
+  exists->footer(
+      "Example: plinth path exists settings.ini && echo present\n"
+      "Exit status: 0 exists, 1 missing or unreadable, 2 usage error.");
   exists->add_option("PATH", options->first, "Path")->required();
   exists->callback([options, &exitCode] {
     exitCode = CKaPath::FileExists(options->first.c_str()) ? kExitOk : kExitNothingFound;
@@ -167,6 +194,10 @@ void AddFindCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<FindOptions>();
   CLI::App* find = app.add_subcommand(
       "find", "List the files (and folders) of DIR that match PATTERN, one path a line");
+  find->footer(
+      "Example: plinth find ~/notes '*.txt' --recurse\n"
+      "Exit status: 0 listed, 1 nothing matched, 2 DIR is not a readable folder, or a usage "
+      "error.");
   find->add_option("DIR", options->dir, "Folder to list")->required();
   find->add_option("PATTERN", options->pattern,
                    "Wildcards as on Windows: * ? and letters in either case (default *)");
@@ -181,9 +212,16 @@ void AddFindCommand(CLI::App& app, int& exitCode) {
 void AddEnvCommands(CLI::App& app, int& exitCode) {
   CLI::App* env = app.add_subcommand("env", "Environment variable references (%NAME%)");
   env->require_subcommand(1);
+  env->footer(
+      "Give one of the commands above; 'plinth env COMMAND --help' shows its options.\n"
+      "Example: plinth env expand '%HOME%/notes'\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
   auto text = std::make_shared<std::string>();
 
   CLI::App* expand = env->add_subcommand("expand", "Replace each %NAME% by its variable's value");
+  expand->footer(
+      "Example: plinth env expand '%HOME%/notes'\n"
+      "Exit status: 0 printed, 2 usage error.");
   expand->add_option("TEXT", *text, "Text with references")->required();
   expand->callback([text] {
     CKaString out;
@@ -193,6 +231,9 @@ void AddEnvCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* collapse = env->add_subcommand(
       "collapse", "Write the value of the variable that best fits the start of TEXT as %NAME%");
+  collapse->footer(
+      "Example: plinth env collapse \"$HOME/notes\"\n"
+      "Exit status: 0 collapsed, 1 no variable fits (TEXT is printed unchanged), 2 usage error.");
   collapse->add_option("TEXT", *text, "Text, typically a path")->required();
   collapse->callback([text, &exitCode] {
     CKaString out = text->c_str();

@@ -134,10 +134,9 @@ void AddLaunchCommands(CLI::App& app, int& exitCode) {
   CLI::App* run = app.add_subcommand("run", "Start a program, wait for it and print its exit code");
   run->footer(
       "The command line is one argument, quoted as a whole; it is split the Windows way and "
-      "never passes through a shell.\n"
+      "never passes through a shell. Prints 'exit code N' once the program ended, or 'still "
+      "running after N s' (the program goes on running).\n"
       "Example: plinth run 'make -j2' --wait 600 --dir build\n"
-      "Prints 'exit code N' once the program ended, or 'still running after N s' (the program "
-      "goes on running).\n"
       "Exit status: 0 ended, 1 still running, 2 could not start or usage error.");
   run->add_option("COMMAND-LINE", *commandLine, "Program and its arguments")
       ->required()
@@ -163,8 +162,13 @@ void AddLaunchCommands(CLI::App& app, int& exitCode) {
       ->type_name(".EXT");
   open->callback([=, &exitCode] { exitCode = RunOpen(*document, *type); });
 
-  CLI::App* filetype = app.add_subcommand("filetype", "Document types");
+  CLI::App* filetype = app.add_subcommand(
+      "filetype", "Document types: the command that opens the documents of an extension");
   filetype->require_subcommand(1);
+  filetype->footer(
+      "Give one of the commands above; 'plinth filetype COMMAND --help' shows its options.\n"
+      "Example: plinth filetype register .plt Plinth.Notes '/usr/bin/editor \"%1\"'\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
   auto extension = std::make_shared<std::string>();
   auto typeName = std::make_shared<std::string>();
   auto command = std::make_shared<std::string>();

@@ -67,6 +67,10 @@ int main(int argc, char** argv) {
   CLI::App app{"plinth: the Plinth utility library from the command line", "plinth"};
   app.set_version_flag("--version", PLINTH_VERSION);
   app.require_subcommand(1);
+  app.footer(
+      "Give one of the commands above; 'plinth COMMAND --help' shows its options.\n"
+      "Example: plinth reg walk HKCU\\Software --recurse\n"
+      "Exit status: 0 done or found, 1 nothing found or nothing to do, 2 usage or I/O error.");
 
   int exitCode = plinth_tool::kExitOk;
   for (AddCommands addFamily : kFamilies) addFamily(app, exitCode);

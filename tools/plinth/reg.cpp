@@ -666,7 +666,10 @@ void AddRegCommands(CLI::App& app, int& exitCode) {
       "KEY is a root key (HKLM, HKCU, HKCR, HKU, HKCC or a full name such as HKEY_CURRENT_USER), "
       "then a backslash and the path below it. Options may be written /v or -v.\n"
       "On this system the registry is a file shared by your programs: $PLINTH_REGISTRY, else "
-      "$XDG_DATA_HOME/plinth/registry.db, else ~/.local/share/plinth/registry.db.");
+      "$XDG_DATA_HOME/plinth/registry.db, else ~/.local/share/plinth/registry.db.\n"
+      "Give one of the commands above; 'plinth reg COMMAND --help' shows its options.\n"
+      "Example: plinth reg walk HKCU\\Software --recurse\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
 
   struct Command {
     const char* name;
