@@ -159,6 +159,10 @@ int ReplaceInputs(const std::vector<std::string>& inputs, const ReplaceTarget& t
 // \\ \n \r \t and \xHH in text given on a command line, as the bytes they stand for.
 std::string DecodeEscapes(const std::string& text);
 
+// Prints the document a hidden flag asks for, written from the command tree: --man-page (roff),
+// --bash-completion or --commands (every command's path, one a line). False for other flags.
+bool PrintDocument(const CLI::App& app, const std::string& flag, const std::string& version);
+
 // Subcommand families.
 void AddTextCommands(CLI::App& app, int& exitCode);
 void AddRegCommands(CLI::App& app, int& exitCode);
