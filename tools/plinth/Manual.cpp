@@ -98,6 +98,11 @@ std::string Roff(const std::string& text) {
       unsigned long point = c & (length == 3 ? 0x0F : 0x1F);
       for (std::size_t k = 1; k < length && i + 1 < text.size(); ++k)
         point = (point << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F);
+      // An ellipsis has no glyph on an ASCII terminal.
+      if (point == 0x2026) {
+        out += "...";
+        continue;
+      }
       char name[16];
       std::snprintf(name, sizeof name, "\\[u%04lX]", point);
       out += name;
