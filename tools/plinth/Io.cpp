@@ -168,9 +168,9 @@ struct Progress::State {
       if (!unit.empty())
         status += std::to_string(done) + " " + unit;
       else
-        status += std::to_string(
-                      std::chrono::duration_cast<std::chrono::seconds>(now - start).count()) +
-                  " s";
+        status +=
+            std::to_string(std::chrono::duration_cast<std::chrono::seconds>(now - start).count()) +
+            " s";
     }
     const int columns = StandardErrorColumns();
     const std::size_t width = columns > 20 ? static_cast<std::size_t>(columns) - 1 : 79;

@@ -178,8 +178,8 @@ std::string ManPage(const CLI::App& app, const std::string& version) {
   std::string out;
   out += ".\\\" Written by 'plinth --man-page' from the program's own help; do not edit.\n";
   out += ".TH PLINTH 1 \"\" \"plinth " + Roff(version) + "\" \"User Commands\"\n";
-  out += ".SH NAME\nplinth \\- " + Roff(app.get_description().substr(app.get_description().find(": ") + 2)) +
-         "\n";
+  out += ".SH NAME\nplinth \\- " +
+         Roff(app.get_description().substr(app.get_description().find(": ") + 2)) + "\n";
   out += ".SH SYNOPSIS\n" + Bold("plinth") + " " + Italic("COMMAND") + " [" + Italic("COMMAND") +
          "] [" + Italic("OPTIONS") + "] [" + Italic("ARGUMENTS") + "]\n.br\n" + Bold("plinth") +
          " " + Bold("--help") + " | " + Bold("--version") + "\n";
@@ -193,8 +193,7 @@ std::string ManPage(const CLI::App& app, const std::string& version) {
          "error.\n.PP\nEvery command prints its options, an example and its exit status with " +
          Bold("--help") + ".\n";
   out += ".SH COMMANDS\n";
-  for (const CLI::App* sub : Subcommands(app))
-    ManCommand("plinth " + sub->get_name(), *sub, out);
+  for (const CLI::App* sub : Subcommands(app)) ManCommand("plinth " + sub->get_name(), *sub, out);
   out +=
       ".SH \"EXIT STATUS\"\nEvery command uses the same three codes, so that a script can tell "
       "\"no\" from \"broken\":\n"
@@ -232,8 +231,8 @@ std::string ManPage(const CLI::App& app, const std::string& version) {
   for (const CLI::App* sub : Subcommands(app)) {
     for (const std::string& line : Lines(sub->get_footer()))
       if (StartsWith(line, "Example: "))
-        out += ".PP\n" + Roff(sub->get_description()) + ":\n.RS\n.nf\n" +
-               Roff(line.substr(9)) + "\n.fi\n.RE\n";
+        out += ".PP\n" + Roff(sub->get_description()) + ":\n.RS\n.nf\n" + Roff(line.substr(9)) +
+               "\n.fi\n.RE\n";
   }
   return out;
 }

@@ -27,7 +27,6 @@ void WriteLines(const std::vector<std::string>& lines) {
   out.Commit();
 }
 
-
 struct FindOptions {
   std::string dir;
   std::string pattern;
@@ -128,8 +127,8 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
     CString arguments;
     const CString line = options->commandLine.c_str();
     if (!line.IsEmpty() && line[0] == '"' && line.Find('"', 1) < 0)
-      throw ToolError("the command line " + options->commandLine +
-                      " opens a quote it never closes; add the closing quote");
+      throw ToolError("the command line '" + options->commandLine +
+                      "' opens a quote it never closes; add the closing quote");
     CKaPath::SplitCommand(line, program, arguments);
     WriteLines({Line(program), Line(arguments)});
     exitCode = kExitOk;

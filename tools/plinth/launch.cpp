@@ -102,7 +102,9 @@ int RunOpen(const std::string& document, const std::optional<std::string>& type)
 
 int RunRegister(const std::string& extension, const std::string& type, const std::string& command) {
   if (extension.empty() || type.empty())
-    throw ToolError("the extension and the file type must not be empty");
+    throw ToolError(
+        "the extension and the file type must not be empty; give them as in "
+        "'plinth filetype register .plt Plinth.Notes COMMAND'");
   if (CKaPath::RegisterFileType(extension.c_str(), type.c_str(), command.c_str()) == S_OK) {
     Print(extension + ": " + type + ", opened with " + command);
     return kExitOk;

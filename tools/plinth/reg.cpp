@@ -225,7 +225,7 @@ std::string ParseData(DWORD type, const std::string& text) {
     case ERROR_ACCESS_DENIED:
       advice =
           "access denied (a key that still has subkeys, or one the store keeps, cannot be "
-          "deleted)";
+          "deleted); name a key of your own, below the root";
       break;
     case ERROR_CALL_NOT_IMPLEMENTED:
       advice = "this root key holds nothing on this system; use another";
@@ -235,7 +235,7 @@ std::string ParseData(DWORD type, const std::string& text) {
       break;
     case ERROR_BAD_PATHNAME: advice = "a key path must not start with a backslash"; break;
     case ERROR_BUSY: advice = "the store stayed busy; try again"; break;
-    default: advice = "error " + std::to_string(error); break;
+    default: advice = "the registry refused the change; check the key's path and try again"; break;
   }
   throw ToolError(what + ": " + advice + " (error " + std::to_string(error) + ")");
 }
@@ -482,7 +482,9 @@ int RunDelete(const std::vector<std::string>& words) {
     for (const std::string& name : names) {
       const LONG result = RegDeleteValueA(key.get(), name.c_str());
       if (result == ERROR_FILE_NOT_FOUND) {
-        Complain(path.Shown() + ": no value " + ShownName(name) + " to delete");
+        Complain(path.Shown() + ": no value " + ShownName(name) +
+                 " to delete; list the values with 'plinth reg query " + arguments.positional[0] +
+                 "'");
         return kExitNothingFound;
       }
       if (result != ERROR_SUCCESS) Fail(path.Shown() + "\\" + ShownName(name), result);
@@ -495,7 +497,9 @@ int RunDelete(const std::vector<std::string>& words) {
     HKEY probe = nullptr;
     const LONG result = RegOpenKeyExA(path.root, path.subkey.c_str(), 0, KEY_READ, &probe);
     if (result == ERROR_FILE_NOT_FOUND) {
-      Complain(path.Shown() + ": no such key to delete");
+      Complain(path.Shown() +
+               ": no such key to delete; list what is there with 'plinth reg keys' and the "
+               "key above it");
       return kExitNothingFound;
     }
     if (result != ERROR_SUCCESS) Fail(path.Shown(), result);
@@ -504,7 +508,6 @@ int RunDelete(const std::vector<std::string>& words) {
   DeleteTree(path.root, path.subkey, path.Shown());
   return kExitOk;
 }
-
 
 
 // One report per line: a line feed or carriage return in a name or string prints as \n or \r.

@@ -91,7 +91,9 @@ class FileSecurity : public CKaSecurity {
         GetLastError() != ERROR_INSUFFICIENT_BUFFER)
       Fail(path, GetLastError());
     void* sd = std::malloc(needed);
-    if (!sd) throw ToolError("out of memory reading the security of " + DisplayName(path));
+    if (!sd)
+      throw ToolError("out of memory reading the security of " + DisplayName(path) +
+                      "; close other programs and try again");
     if (!GetFileSecurityA(path.c_str(), wanted, sd, needed, &needed)) {
       const DWORD error = GetLastError();
       std::free(sd);

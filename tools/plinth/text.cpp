@@ -125,7 +125,7 @@ std::string CommandText(const std::string& raw, bool escapes, const char* what, 
     throw ToolError(std::string(what) + " '" + raw + "' holds a NUL byte, which cannot be " +
                     "searched for or inserted; leave it out");
   if (!mayBeEmpty && text.empty())
-    throw ToolError(std::string(what) + " is empty; give the text to look for");
+    throw ToolError(std::string(what) + " is empty; give at least one character");
   return text;
 }
 
