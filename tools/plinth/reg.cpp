@@ -509,7 +509,6 @@ int RunDelete(const std::vector<std::string>& words) {
   return kExitOk;
 }
 
-
 // One report per line: a line feed or carriage return in a name or string prints as \n or \r.
 std::string OneLine(const std::string& text) {
   if (text.find_first_of("\r\n") == std::string::npos) return text;
