@@ -203,7 +203,7 @@ std::string ManPage(const CLI::App& app, const std::string& version) {
       "\\-\\-wait.\n"
       ".TP\n.B 2\nA usage error, an input that cannot be read, an output that cannot be "
       "written, or a failure of the library.\n"
-      ".PP\nEach command's exact meaning is in its description above.\n";
+      ".PP\nWhat each code means for a command is given with the command, under COMMANDS.\n";
   out +=
       ".SH ENVIRONMENT\n"
       ".TP\n.B PLINTH_REGISTRY\nThe registry store file; a relative name is taken from the "
