@@ -1,9 +1,15 @@
 // The operating-system-neutral half of the host's input and output: messages, the output
 // buffer and progress. Reading, writing and replacing files is in posix/Io.cpp and
 // windows/Io.cpp.
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "IoSystem.h"
 #include "Tool.h"
@@ -11,8 +17,6 @@
 namespace plinth_tool {
 namespace {
 
-// Progress is worth its noise only when the work takes noticeable time.
-constexpr std::uint64_t kProgressThreshold = 8u << 20;
 constexpr std::size_t kOutputBufferSize = 1u << 20;
 
 std::string ReadHint(int error) {
@@ -52,6 +56,9 @@ void FailWrite(const std::string& shown, int error) {
 }
 
 void Complain(const std::string& message) {
+  // A message written over a progress line would be garbled; the line comes back on its next
+  // redraw.
+  EraseProgress();
   const std::string line = "plinth: " + message + "\n";
   std::fflush(stderr);
   try {
@@ -91,23 +98,164 @@ void Output::Flush() {
   buffer_.clear();
 }
 
-Progress::Progress(std::string label, std::uint64_t total)
-    : label_(std::move(label)),
-      total_(total),
-      active_(total >= kProgressThreshold && StandardErrorIsTerminal()) {}
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Work shorter than this prints no progress at all.
+constexpr std::chrono::milliseconds kProgressDelay{1000};
+// A terminal redrawn more often only flickers and costs time.
+constexpr std::chrono::milliseconds kRedrawInterval{100};
+constexpr int kBarWidth = 24;
+constexpr char kSpinner[] = {'|', '/', '-', '\\'};
+
+enum class ProgressSetting { kTerminal, kAlways, kNever };
+
+ProgressSetting ProgressWanted() {
+  const char* value = std::getenv("PLINTH_PROGRESS");
+  if (value == nullptr) return ProgressSetting::kTerminal;
+  if (std::strcmp(value, "always") == 0) return ProgressSetting::kAlways;
+  if (std::strcmp(value, "never") == 0) return ProgressSetting::kNever;
+  return ProgressSetting::kTerminal;
+}
+
+// "…" in the middle of a label too long for the terminal, so that the line never wraps (a
+// wrapped line cannot be erased with one carriage return).
+std::string Shorten(const std::string& label, std::size_t room) {
+  if (label.size() <= room) return label;
+  if (room < 8) return label.substr(0, room);
+  const std::size_t head = (room - 3) / 2;
+  return label.substr(0, head) + "..." + label.substr(label.size() - (room - 3 - head));
+}
+
+void WriteToTerminal(const std::string& text) {
+  std::fflush(stderr);
+  try {
+    WriteAll(kStandardError, text.data(), text.size(), "standard error");
+  } catch (const ToolError&) {
+    // A progress line is not worth failing the work for.
+  }
+}
+
+}  // namespace
+
+struct Progress::State {
+  std::string label;
+  std::string unit;
+  std::uint64_t total = 0;
+  std::uint64_t done = 0;
+  Clock::time_point start;
+  Clock::time_point nextDraw;
+  unsigned turns = 0;
+  bool shown = false;
+  bool finished = false;
+  std::mutex lock;
+  std::condition_variable wake;
+  std::thread turner;
+
+  // Called with lock held.
+  void Draw(Clock::time_point now) {
+    std::string status;
+    if (total > 0) {
+      const std::uint64_t part = std::min(done, total);
+      const int filled = static_cast<int>(part * kBarWidth / total);
+      status = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+               std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] ";
+      const int percent = static_cast<int>(part * 100 / total);
+      status += (percent < 10 ? "  " : percent < 100 ? " " : "") + std::to_string(percent) + "%";
+    } else {
+      status = std::string(1, kSpinner[turns++ % sizeof kSpinner]) + " ";
+      if (!unit.empty())
+        status += std::to_string(done) + " " + unit;
+      else
+        status +=
+            std::to_string(std::chrono::duration_cast<std::chrono::seconds>(now - start).count()) +
+            " s";
+    }
+    const int columns = StandardErrorColumns();
+    const std::size_t width = columns > 20 ? static_cast<std::size_t>(columns) - 1 : 79;
+    const std::string fixed = "plinth: ";
+    const std::size_t room =
+        width > fixed.size() + 2 + status.size() ? width - fixed.size() - 2 - status.size() : 0;
+    WriteToTerminal("\r" + fixed + Shorten(label, room) + "  " + status + "\033[K");
+    shown = true;
+    nextDraw = now + kRedrawInterval;
+  }
+
+  void Erase() {
+    if (shown) WriteToTerminal("\r\033[K");
+    shown = false;
+  }
+};
+
+namespace {
+
+// The progress line on the terminal, if any, so that a message can erase it first.
+std::mutex activeLock;
+Progress::State* activeProgress = nullptr;
+
+}  // namespace
+
+Progress::Progress(std::string label, std::uint64_t total, std::string unit) {
+  const ProgressSetting setting = ProgressWanted();
+  if (setting == ProgressSetting::kNever ||
+      (setting == ProgressSetting::kTerminal && !StandardErrorIsTerminal()))
+    return;
+  state_ = std::make_unique<State>();
+  state_->label = std::move(label);
+  state_->unit = std::move(unit);
+  state_->total = total;
+  state_->start = Clock::now();
+  std::chrono::milliseconds delay =
+      setting == ProgressSetting::kAlways ? std::chrono::milliseconds(0) : kProgressDelay;
+  if (const char* text = std::getenv("PLINTH_PROGRESS_DELAY_MS"))
+    delay = std::chrono::milliseconds(std::atoi(text));
+  state_->nextDraw = state_->start + delay;
+  std::lock_guard<std::mutex> hold(activeLock);
+  activeProgress = state_.get();
+}
 
 Progress::~Progress() {
+  if (!state_) return;
+  {
+    std::lock_guard<std::mutex> hold(state_->lock);
+    state_->finished = true;
+  }
+  state_->wake.notify_all();
+  if (state_->turner.joinable()) state_->turner.join();
+  std::lock_guard<std::mutex> holdActive(activeLock);
+  std::lock_guard<std::mutex> hold(state_->lock);
   // Erase the line so that later messages start clean.
-  if (active_ && shown_ >= 0) std::fprintf(stderr, "\r\033[K");
+  state_->Erase();
+  if (activeProgress == state_.get()) activeProgress = nullptr;
 }
 
 void Progress::Update(std::uint64_t done) {
-  if (!active_ || total_ == 0) return;
-  int percent = static_cast<int>(done * 100 / total_);
-  if (percent == shown_) return;
-  shown_ = percent;
-  std::fprintf(stderr, "\rplinth: %s %3d%%", label_.c_str(), percent);
-  std::fflush(stderr);
+  if (!state_) return;
+  std::lock_guard<std::mutex> hold(state_->lock);
+  state_->done = done;
+  const Clock::time_point now = Clock::now();
+  if (now >= state_->nextDraw) state_->Draw(now);
+}
+
+void Progress::KeepTurning() {
+  if (!state_ || state_->turner.joinable()) return;
+  State* state = state_.get();
+  state_->turner = std::thread([state] {
+    std::unique_lock<std::mutex> hold(state->lock);
+    while (!state->finished) {
+      const Clock::time_point now = Clock::now();
+      if (now >= state->nextDraw) state->Draw(now);
+      state->wake.wait_until(hold, state->nextDraw, [state] { return state->finished; });
+    }
+  });
+}
+
+void EraseProgress() {
+  std::lock_guard<std::mutex> holdActive(activeLock);
+  if (activeProgress == nullptr) return;
+  std::lock_guard<std::mutex> hold(activeProgress->lock);
+  activeProgress->Erase();
 }
 
 }  // namespace plinth_tool

@@ -20,5 +20,10 @@ constexpr int kStandardError = 2;
 bool WriteAll(int fd, const char* data, std::size_t size, const std::string& shown);
 
 bool StandardErrorIsTerminal();
+// The width of the terminal standard error writes to; 0 when unknown.
+int StandardErrorColumns();
+
+// Erases the progress line on the terminal, if one is shown (Io.cpp).
+void EraseProgress();
 
 }  // namespace plinth_tool

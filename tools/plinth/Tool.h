@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -83,22 +84,30 @@ class Output {
 // Throws unless name is a regular file (or a link to one); why names the option that needs it.
 void RequireRegularFile(const std::string& name, const std::string& why);
 
-// A percentage on stderr while a large input is worked through; silent when stderr is not a
-// terminal (scripts and logs get no carriage-return noise) or the input is small.
+// One line of progress on standard error while long work runs: a bar and a percentage when the
+// total is known, else a spinner and a count (or the seconds gone by). It shows only once the
+// work has taken a second, is redrawn at most ten times a second and is erased when the
+// Progress ends. It stays silent when stderr is not a terminal, so that scripts and logs get
+// no carriage-return noise. PLINTH_PROGRESS=always shows it anyway and at once, =never hides
+// it; PLINTH_PROGRESS_DELAY_MS changes the wait before it shows.
 class Progress {
  public:
-  Progress(std::string label, std::uint64_t total);
+  // total 0: unknown. unit names what Update counts ("lines"); without one the spinner shows
+  // the seconds gone by.
+  explicit Progress(std::string label, std::uint64_t total = 0, std::string unit = {});
   ~Progress();
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
   void Update(std::uint64_t done);
+  // For work done in one call that reports nothing back (a listing, a wait): the line is kept
+  // turning from a thread of its own until the Progress ends.
+  void KeepTurning();
+
+  struct State;
 
  private:
-  std::string label_;
-  std::uint64_t total_;
-  int shown_ = -1;
-  bool active_;
+  std::unique_ptr<State> state_;
 };
 
 // The files a command was given, or standard input ("-") when none.
@@ -149,6 +158,10 @@ int ReplaceInputs(const std::vector<std::string>& inputs, const ReplaceTarget& t
 
 // \\ \n \r \t and \xHH in text given on a command line, as the bytes they stand for.
 std::string DecodeEscapes(const std::string& text);
+
+// Prints the document a hidden flag asks for, written from the command tree: --man-page (roff),
+// --bash-completion or --commands (every command's path, one a line). False for other flags.
+bool PrintDocument(const CLI::App& app, const std::string& flag, const std::string& version);
 
 // Subcommand families.
 void AddTextCommands(CLI::App& app, int& exitCode);

@@ -7,14 +7,10 @@
 #include <plinth/KaPath.h>
 #include <plinth/win32.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "IoSystem.h"
@@ -30,60 +26,6 @@ void WriteLines(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) out.Write(line);
   out.Commit();
 }
-
-// "plinth: listing 'DIR' … 12 s" on a terminal while a long listing runs. The library lists a
-// tree in one call, so what can be shown is that it is still at work, not how far it got.
-class StillWorking {
- public:
-  explicit StillWorking(std::string label) : label_(std::move(label)) {
-    if (!StandardErrorIsTerminal()) return;
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~StillWorking() {
-    if (!thread_.joinable()) return;
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      done_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
-  StillWorking(const StillWorking&) = delete;
-  StillWorking& operator=(const StillWorking&) = delete;
-
- private:
-  // Quiet for the first second, so that small trees print nothing. PLINTH_PROGRESS_DELAY_MS
-  // shortens the wait, for tests of the display itself.
-  static std::chrono::milliseconds Interval() {
-    const char* text = std::getenv("PLINTH_PROGRESS_DELAY_MS");
-    return std::chrono::milliseconds(text != nullptr ? std::atoi(text) : 1000);
-  }
-
-  void Run() {
-    const auto start = std::chrono::steady_clock::now();
-    const auto interval = Interval();
-    bool shown = false;
-    std::unique_lock<std::mutex> hold(lock_);
-    // A zero delay shows the display at once, however short the work.
-    for (bool first = interval.count() == 0;
-         first || !wake_.wait_for(hold, interval, [this] { return done_; }); first = false) {
-      const auto seconds =
-          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
-              .count();
-      std::fprintf(stderr, "\rplinth: %s … %lld s", label_.c_str(),
-                   static_cast<long long>(seconds));
-      std::fflush(stderr);
-      shown = true;
-    }
-    if (shown) std::fprintf(stderr, "\r\033[K");
-  }
-
-  std::string label_;
-  std::thread thread_;
-  std::mutex lock_;
-  std::condition_variable wake_;
-  bool done_ = false;
-};
 
 struct FindOptions {
   std::string dir;
@@ -109,7 +51,9 @@ int RunFind(const FindOptions& options) {
   const CString dir = options.dir.c_str();
   const CString pattern = options.pattern.c_str();
   if (options.recurse) {
-    StillWorking progress("listing " + DisplayName(options.dir));
+    // The library lists a tree in one call: what can be shown is that it is still at work.
+    Progress progress("listing " + DisplayName(options.dir));
+    progress.KeepTurning();
     finder.FindFilesRecursive(dir, pattern, found, !options.noFiles, options.dirs);
   } else {
     if (!options.noFiles) finder.FindFiles(dir, pattern, found);
@@ -127,6 +71,10 @@ int RunFind(const FindOptions& options) {
 void AddPathCommands(CLI::App& app, int& exitCode) {
   CLI::App* path = app.add_subcommand("path", "Path and command-line text, temporary names");
   path->require_subcommand(1);
+  path->footer(
+      "Give one of the commands above; 'plinth path COMMAND --help' shows its options.\n"
+      "Example: plinth path basename -s 'C:\\Notes\\plan.txt'\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
 
   struct PathOptions {
     std::vector<std::string> paths;
@@ -142,6 +90,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<PathOptions>();
 
   CLI::App* basename = path->add_subcommand("basename", "Print the last component of each PATH");
+  basename->footer(
+      "Example: plinth path basename -s 'C:\\Notes\\plan.txt'\n"
+      "Exit status: 0 printed, 2 usage error.");
   basename->add_option("PATH", options->paths, "Paths ('\\' counts before '/')")->required();
   basename->add_flag("-s,--strip-extension", options->strip, "Leave out the extension too");
   basename->callback([options] {
@@ -152,6 +103,10 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   });
 
   CLI::App* ext = path->add_subcommand("ext", "Print the text after the last '.' of each PATH");
+  ext->footer(
+      "Prints an empty line for a PATH without an extension.\n"
+      "Example: plinth path ext archive.tar.gz\n"
+      "Exit status: 0 printed, 2 usage error.");
   ext->add_option("PATH", options->paths, "Paths")->required();
   ext->callback([options] {
     std::vector<std::string> lines;
@@ -162,6 +117,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* split = path->add_subcommand(
       "split", "Print the program and, on the next line, the arguments of COMMANDLINE");
+  split->footer(
+      "Example: plinth path split '\"C:\\Program Files\\app.exe\" -v input.txt'\n"
+      "Exit status: 0 printed, 2 an unclosed quote or a usage error.");
   split->add_option("COMMANDLINE", options->commandLine, "One command line, quoted for the shell")
       ->required();
   split->callback([options, &exitCode] {
@@ -169,14 +127,17 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
     CString arguments;
     const CString line = options->commandLine.c_str();
     if (!line.IsEmpty() && line[0] == '"' && line.Find('"', 1) < 0)
-      throw ToolError("the command line " + options->commandLine +
-                      " opens a quote it never closes; add the closing quote");
+      throw ToolError("the command line '" + options->commandLine +
+                      "' opens a quote it never closes; add the closing quote");
     CKaPath::SplitCommand(line, program, arguments);
     WriteLines({Line(program), Line(arguments)});
     exitCode = kExitOk;
   });
 
   CLI::App* fix = path->add_subcommand("fix", "Replace characters names must not hold by '_'");
+  fix->footer(
+      "Example: plinth path fix 'report: draft?.txt'\n"
+      "Exit status: 0 printed, 2 usage error.");
   fix->add_option("NAME", options->paths, "Names")->required();
   fix->add_flag("-p,--path", options->isPath, "Keep '\\' and ':' (the name is a full path)");
   fix->callback([options] {
@@ -187,6 +148,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   });
 
   CLI::App* join = path->add_subcommand("join", "Join FIRST and SECOND with one separator");
+  join->footer(
+      "Example: plinth path join /tmp/reports summary.txt --separator /\n"
+      "Exit status: 0 printed, 2 usage error.");
   join->add_option("FIRST", options->first, "First part")->required();
   join->add_option("SECOND", options->second, "Second part")->required();
   join->add_option("--separator", options->separator, "Separator (default '\\')");
@@ -196,6 +160,10 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
   });
 
   CLI::App* tmpname = path->add_subcommand("tmpname", "Print unique temporary file names");
+  tmpname->footer(
+      "Names are unique at the time they are printed; the files are not created.\n"
+      "Example: plinth path tmpname report -n 3\n"
+      "Exit status: 0 printed, 2 no name could be made, or a usage error.");
   tmpname->add_option("PREFIX", options->prefix, "Start of the file name");
   tmpname->add_option("-n,--count", options->count, "How many names (default 1)")
       ->check(CLI::Range(1, 1000000));
@@ -212,6 +180,9 @@ void AddPathCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* exists =
       path->add_subcommand("exists", "Exit 0 when PATH exists and may be read, 1 when not");
+  exists->footer(
+      "Example: plinth path exists settings.ini && echo present\n"
+      "Exit status: 0 exists, 1 missing or unreadable, 2 usage error.");
   exists->add_option("PATH", options->first, "Path")->required();
   exists->callback([options, &exitCode] {
     exitCode = CKaPath::FileExists(options->first.c_str()) ? kExitOk : kExitNothingFound;
@@ -222,6 +193,10 @@ void AddFindCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<FindOptions>();
   CLI::App* find = app.add_subcommand(
       "find", "List the files (and folders) of DIR that match PATTERN, one path a line");
+  find->footer(
+      "Example: plinth find ~/notes '*.txt' --recurse\n"
+      "Exit status: 0 listed, 1 nothing matched, 2 DIR is not a readable folder, or a usage "
+      "error.");
   find->add_option("DIR", options->dir, "Folder to list")->required();
   find->add_option("PATTERN", options->pattern,
                    "Wildcards as on Windows: * ? and letters in either case (default *)");
@@ -236,9 +211,16 @@ void AddFindCommand(CLI::App& app, int& exitCode) {
 void AddEnvCommands(CLI::App& app, int& exitCode) {
   CLI::App* env = app.add_subcommand("env", "Environment variable references (%NAME%)");
   env->require_subcommand(1);
+  env->footer(
+      "Give one of the commands above; 'plinth env COMMAND --help' shows its options.\n"
+      "Example: plinth env expand '%HOME%/notes'\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
   auto text = std::make_shared<std::string>();
 
   CLI::App* expand = env->add_subcommand("expand", "Replace each %NAME% by its variable's value");
+  expand->footer(
+      "Example: plinth env expand '%HOME%/notes'\n"
+      "Exit status: 0 printed, 2 usage error.");
   expand->add_option("TEXT", *text, "Text with references")->required();
   expand->callback([text] {
     CKaString out;
@@ -248,6 +230,9 @@ void AddEnvCommands(CLI::App& app, int& exitCode) {
 
   CLI::App* collapse = env->add_subcommand(
       "collapse", "Write the value of the variable that best fits the start of TEXT as %NAME%");
+  collapse->footer(
+      "Example: plinth env collapse \"$HOME/notes\"\n"
+      "Exit status: 0 collapsed, 1 no variable fits (TEXT is printed unchanged), 2 usage error.");
   collapse->add_option("TEXT", *text, "Text, typically a path")->required();
   collapse->callback([text, &exitCode] {
     CKaString out = text->c_str();

@@ -86,6 +86,8 @@ int RunDecode(const HexOptions& options) {
   }
   CKaString text(data.data(), static_cast<int>(data.size()));
   CByteArray bytes;
+  Progress progress("decoding " + DisplayName(options.input));
+  progress.KeepTurning();
   const long result =
       text.ConvertToBinary(CString(separator.c_str(), static_cast<int>(separator.size())), bytes);
   if (result != S_OK)
@@ -115,14 +117,19 @@ void AddCommonOptions(CLI::App* command, HexOptions& options) {
 void AddHexCommands(CLI::App& app, int& exitCode) {
   CLI::App* hex = app.add_subcommand("hex", "Write bytes as hexadecimal text and read them back");
   hex->require_subcommand(1);
+  hex->footer(
+      "Give one of the commands above; 'plinth hex COMMAND --help' shows its options.\n"
+      "Example: plinth hex encode value.bin\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
 
   auto encode = std::make_shared<HexOptions>();
   CLI::App* encodeCommand =
       hex->add_subcommand("encode", "Write the bytes of a file as hexadecimal text");
   encodeCommand->footer(
-      "Example: plinth hex encode --separator , --wrap 16 value.bin\n"
       "With --wrap N a backslash and a line feed follow the separator of every byte whose\n"
-      "offset is a non-zero multiple of N, as the registry text format writes them.");
+      "offset is a non-zero multiple of N, as the registry text format writes them.\n"
+      "Example: plinth hex encode --separator , --wrap 16 value.bin\n"
+      "Exit status: 0 done, 2 usage or I/O error.");
   AddCommonOptions(encodeCommand, *encode);
   encodeCommand
       ->add_option("-w,--wrap", encode->wrap, "Break the line after every N bytes (0: never)")
@@ -134,8 +141,8 @@ void AddHexCommands(CLI::App& app, int& exitCode) {
   CLI::App* decodeCommand = hex->add_subcommand("decode", "Read hexadecimal text back into bytes");
   decodeCommand->footer(
       "Separators and backslash line breaks are dropped; each pair of characters is one byte.\n"
-      "Exit status: 0 done, 2 the text is not hexadecimal, or a usage or I/O error.\n"
-      "Example: plinth hex decode -s , value.txt -o value.bin");
+      "Example: plinth hex decode -s , value.txt -o value.bin\n"
+      "Exit status: 0 done, 2 the text is not hexadecimal, or a usage or I/O error.");
   AddCommonOptions(decodeCommand, *decode);
   decodeCommand->callback([decode, &exitCode] { exitCode = RunDecode(*decode); });
 }

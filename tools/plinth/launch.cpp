@@ -44,9 +44,16 @@ int RunProgram(const std::string& commandLine, const std::optional<int>& waitSec
   if (commandLine.empty()) throw ToolError("the command line is empty; give the program to run");
   DWORD exitCode = 0;
   const int limit = waitSeconds ? *waitSeconds : -1;
-  // Without --dir the child works where plinth was started.
-  const bool ended = CKaShell::LaunchApplicationAndWait(
-      commandLine.c_str(), folder ? folder->c_str() : ".", SW_SHOWNORMAL, limit, &exitCode);
+  bool ended = false;
+  {
+    // The wait is one library call: the line only shows that plinth is still waiting.
+    Progress progress("waiting for '" + commandLine + "'" +
+                      (limit >= 0 ? " (at most " + std::to_string(limit) + " s)" : ""));
+    progress.KeepTurning();
+    // Without --dir the child works where plinth was started.
+    ended = CKaShell::LaunchApplicationAndWait(commandLine.c_str(), folder ? folder->c_str() : ".",
+                                               SW_SHOWNORMAL, limit, &exitCode);
+  }
   if (ended) {
     Print("exit code " + std::to_string(exitCode));
     return kExitOk;
@@ -95,7 +102,9 @@ int RunOpen(const std::string& document, const std::optional<std::string>& type)
 
 int RunRegister(const std::string& extension, const std::string& type, const std::string& command) {
   if (extension.empty() || type.empty())
-    throw ToolError("the extension and the file type must not be empty");
+    throw ToolError(
+        "the extension and the file type must not be empty; give them as in "
+        "'plinth filetype register .plt Plinth.Notes COMMAND'");
   if (CKaPath::RegisterFileType(extension.c_str(), type.c_str(), command.c_str()) == S_OK) {
     Print(extension + ": " + type + ", opened with " + command);
     return kExitOk;
@@ -127,10 +136,9 @@ void AddLaunchCommands(CLI::App& app, int& exitCode) {
   CLI::App* run = app.add_subcommand("run", "Start a program, wait for it and print its exit code");
   run->footer(
       "The command line is one argument, quoted as a whole; it is split the Windows way and "
-      "never passes through a shell.\n"
+      "never passes through a shell. Prints 'exit code N' once the program ended, or 'still "
+      "running after N s' (the program goes on running).\n"
       "Example: plinth run 'make -j2' --wait 600 --dir build\n"
-      "Prints 'exit code N' once the program ended, or 'still running after N s' (the program "
-      "goes on running).\n"
       "Exit status: 0 ended, 1 still running, 2 could not start or usage error.");
   run->add_option("COMMAND-LINE", *commandLine, "Program and its arguments")
       ->required()
@@ -156,8 +164,13 @@ void AddLaunchCommands(CLI::App& app, int& exitCode) {
       ->type_name(".EXT");
   open->callback([=, &exitCode] { exitCode = RunOpen(*document, *type); });
 
-  CLI::App* filetype = app.add_subcommand("filetype", "Document types");
+  CLI::App* filetype = app.add_subcommand(
+      "filetype", "Document types: the command that opens the documents of an extension");
   filetype->require_subcommand(1);
+  filetype->footer(
+      "Give one of the commands above; 'plinth filetype COMMAND --help' shows its options.\n"
+      "Example: plinth filetype register .plt Plinth.Notes '/usr/bin/editor \"%1\"'\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
   auto extension = std::make_shared<std::string>();
   auto typeName = std::make_shared<std::string>();
   auto command = std::make_shared<std::string>();

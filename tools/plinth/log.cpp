@@ -68,7 +68,10 @@ int RunLog(const LogOptions& options) {
   }
 
   ProbeLogFile(options.file);
+  Progress progress("writing to the log " + DisplayName(options.file), messages.size());
+  std::uint64_t written = 0;
   for (const std::string& message : messages) {
+    progress.Update(written++);
     try {
       CKaShell::LogMessage(options.file.c_str(), message.c_str());
     } catch (CException* e) {
@@ -92,7 +95,8 @@ void AddLogCommands(CLI::App& app, int& exitCode) {
       "Each line is the local date and time, \": \" and the message, ended by CR LF. The first\n"
       "line a process writes to a file is a start line. Without MESSAGE, each line of standard\n"
       "input is a message.\n"
-      "Example: plinth log build.log \"nightly build started\"");
+      "Example: plinth log build.log \"nightly build started\"\n"
+      "Exit status: 0 written, 2 the log cannot be written, or a usage error.");
   command->add_option("FILE", options->file, "The log file; created when missing, never emptied")
       ->required()
       ->type_name("");

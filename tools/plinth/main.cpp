@@ -65,13 +65,21 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
 
   CLI::App app{"plinth: the Plinth utility library from the command line", "plinth"};
-  app.set_version_flag("--version", PLINTH_VERSION);
+  app.set_version_flag("--version", std::string("plinth ") + PLINTH_VERSION);
   app.require_subcommand(1);
+  app.footer(
+      "Give one of the commands above; 'plinth COMMAND --help' shows its options.\n"
+      "Example: plinth reg walk HKCU\\Software --recurse\n"
+      "Exit status: 0 done or found, 1 nothing found or nothing to do, 2 usage or I/O error.");
 
   int exitCode = plinth_tool::kExitOk;
   for (AddCommands addFamily : kFamilies) addFamily(app, exitCode);
 
   try {
+    // The build writes the manual page and the completion script with these; not for users,
+    // so they are not in --help.
+    if (argc == 2 && plinth_tool::PrintDocument(app, argv[1], PLINTH_VERSION))
+      return plinth_tool::kExitOk;
     app.parse(argc, argv);
   } catch (const CLI::Success& success) {
     return app.exit(success);  // --help and --version

@@ -12,7 +12,6 @@
 #include <plinth/win32.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -226,7 +225,7 @@ std::string ParseData(DWORD type, const std::string& text) {
     case ERROR_ACCESS_DENIED:
       advice =
           "access denied (a key that still has subkeys, or one the store keeps, cannot be "
-          "deleted)";
+          "deleted); name a key of your own, below the root";
       break;
     case ERROR_CALL_NOT_IMPLEMENTED:
       advice = "this root key holds nothing on this system; use another";
@@ -236,7 +235,7 @@ std::string ParseData(DWORD type, const std::string& text) {
       break;
     case ERROR_BAD_PATHNAME: advice = "a key path must not start with a backslash"; break;
     case ERROR_BUSY: advice = "the store stayed busy; try again"; break;
-    default: advice = "error " + std::to_string(error); break;
+    default: advice = "the registry refused the change; check the key's path and try again"; break;
   }
   throw ToolError(what + ": " + advice + " (error " + std::to_string(error) + ")");
 }
@@ -483,7 +482,9 @@ int RunDelete(const std::vector<std::string>& words) {
     for (const std::string& name : names) {
       const LONG result = RegDeleteValueA(key.get(), name.c_str());
       if (result == ERROR_FILE_NOT_FOUND) {
-        Complain(path.Shown() + ": no value " + ShownName(name) + " to delete");
+        Complain(path.Shown() + ": no value " + ShownName(name) +
+                 " to delete; list the values with 'plinth reg query " + arguments.positional[0] +
+                 "'");
         return kExitNothingFound;
       }
       if (result != ERROR_SUCCESS) Fail(path.Shown() + "\\" + ShownName(name), result);
@@ -496,7 +497,9 @@ int RunDelete(const std::vector<std::string>& words) {
     HKEY probe = nullptr;
     const LONG result = RegOpenKeyExA(path.root, path.subkey.c_str(), 0, KEY_READ, &probe);
     if (result == ERROR_FILE_NOT_FOUND) {
-      Complain(path.Shown() + ": no such key to delete");
+      Complain(path.Shown() +
+               ": no such key to delete; list what is there with 'plinth reg keys' and the "
+               "key above it");
       return kExitNothingFound;
     }
     if (result != ERROR_SUCCESS) Fail(path.Shown(), result);
@@ -505,52 +508,6 @@ int RunDelete(const std::vector<std::string>& words) {
   DeleteTree(path.root, path.subkey, path.Shown());
   return kExitOk;
 }
-
-
-// A count on stderr while a tree is walked or a file imported, for work of unknown length:
-// silent when stderr is not a terminal and for the first second (PLINTH_PROGRESS_DELAY_MS
-// changes the wait, for tests of the display), so that small trees print nothing.
-class TickProgress {
- public:
-  TickProgress(std::string label, std::uint64_t total, const char* unit)
-      : label_(std::move(label)), unit_(unit), total_(total), active_(StandardErrorIsTerminal()) {
-    const char* delay = std::getenv("PLINTH_PROGRESS_DELAY_MS");
-    next_ = std::chrono::steady_clock::now() +
-            std::chrono::milliseconds(delay != nullptr ? std::atoi(delay) : 1000);
-  }
-  ~TickProgress() {
-    if (shown_) std::fprintf(stderr, "\r\033[K");
-  }
-  TickProgress(const TickProgress&) = delete;
-  TickProgress& operator=(const TickProgress&) = delete;
-
-  void Update(std::uint64_t done) {
-    // The clock is read on the first call and then every 64th: cheap enough per value.
-    if (!active_ || calls_++ % 64 != 0) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now < next_) return;
-    next_ = now + std::chrono::milliseconds(200);
-    if (total_ > 0)
-      std::fprintf(stderr, "\rplinth: %s %3d%% (%llu of %llu %s)", label_.c_str(),
-                   static_cast<int>(std::min(done, total_) * 100 / total_),
-                   static_cast<unsigned long long>(done), static_cast<unsigned long long>(total_),
-                   unit_);
-    else
-      std::fprintf(stderr, "\rplinth: %s … %llu %s", label_.c_str(),
-                   static_cast<unsigned long long>(done), unit_);
-    std::fflush(stderr);
-    shown_ = true;
-  }
-
- private:
-  std::string label_;
-  const char* unit_;
-  std::uint64_t total_;
-  bool active_;
-  bool shown_ = false;
-  std::uint64_t calls_ = 0;
-  std::chrono::steady_clock::time_point next_;
-};
 
 // One report per line: a line feed or carriage return in a name or string prints as \n or \r.
 std::string OneLine(const std::string& text) {
@@ -564,7 +521,7 @@ std::string OneLine(const std::string& text) {
 // names between KEY and the key being walked are a stack indexed by level.
 class TreePrinter : public CRegistry {
  public:
-  TreePrinter(const KeyPath& path, bool printKeys, Output& out, TickProgress& progress)
+  TreePrinter(const KeyPath& path, bool printKeys, Output& out, Progress& progress)
       : CRegistry(path.root),
         shown_(path.Shown()),
         printKeys_(printKeys),
@@ -605,7 +562,7 @@ class TreePrinter : public CRegistry {
   std::string shown_;
   bool printKeys_;
   Output& out_;
-  TickProgress& progress_;
+  Progress& progress_;
   std::vector<std::string> names_;
   std::uint64_t reports_ = 0;
 };
@@ -628,7 +585,7 @@ int RunWalk(const std::vector<std::string>& words) {
   const KeyPath path = ParseKey(positional[0]);
   { OpenedKey probe(path, KEY_READ, false); }
   Output out("-");
-  TickProgress progress("walking " + path.Shown(), 0, "lines");
+  Progress progress("walking " + path.Shown(), 0, "lines");
   // Keys are always reported to the printer, which needs their names for the values' paths.
   TreePrinter printer(path, (flags & 2) != 0, out, progress);
   // The walk ends early only when the reader of the output went away.
@@ -645,7 +602,7 @@ int RunExport(const std::vector<std::string>& words) {
   const std::string file = arguments.positional.size() == 2 ? arguments.positional[1] : "-";
   { OpenedKey probe(path, KEY_READ, false); }
   Output out(file);
-  TickProgress progress("exporting " + path.Shown(), 0, "keys");
+  Progress progress("exporting " + path.Shown(), 0, "keys");
   try {
     plinth_regfile::ExportRegistryTree(
         path.root, path.subkey, path.Shown(),
@@ -682,7 +639,7 @@ int RunImport(const std::vector<std::string>& words) {
   }
   std::uint64_t entries = 0;
   for (const auto& section : sections) entries += section.values.size() + 1;
-  TickProgress progress("importing " + where, entries, "entries");
+  Progress progress("importing " + where, entries, "entries");
   try {
     plinth_regfile::ImportRegFile(sections, [&](std::uint64_t done) {
       progress.Update(done);
@@ -711,7 +668,10 @@ void AddRegCommands(CLI::App& app, int& exitCode) {
       "KEY is a root key (HKLM, HKCU, HKCR, HKU, HKCC or a full name such as HKEY_CURRENT_USER), "
       "then a backslash and the path below it. Options may be written /v or -v.\n"
       "On this system the registry is a file shared by your programs: $PLINTH_REGISTRY, else "
-      "$XDG_DATA_HOME/plinth/registry.db, else ~/.local/share/plinth/registry.db.");
+      "$XDG_DATA_HOME/plinth/registry.db, else ~/.local/share/plinth/registry.db.\n"
+      "Give one of the commands above; 'plinth reg COMMAND --help' shows its options.\n"
+      "Example: plinth reg walk HKCU\\Software --recurse\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
 
   struct Command {
     const char* name;

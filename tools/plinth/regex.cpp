@@ -139,15 +139,19 @@ void AddRegexCommands(CLI::App& app, int& exitCode) {
       "regex",
       "Search and replace with patterns (. [set] [^set] * + ? | ( ) ^ $ \\x), line by line");
   regex->require_subcommand(1);
+  regex->footer(
+      "Give one of the commands above; 'plinth regex COMMAND --help' shows its options.\n"
+      "Example: plinth regex find '^[0-9]+$' numbers.txt\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
 
   auto find = std::make_shared<FindOptions>();
   CLI::App* findCommand =
       regex->add_subcommand("find", "Print the lines that hold a match of PATTERN");
   findCommand->footer(
-      "Example: plinth regex find -i 'colou?r' notes.txt\n"
       "^ and $ match at the start and end of a line. With -o every match is listed by its byte "
       "offset in the input; matches do not overlap, and each search resumes where the previous "
       "match ended, so ^ matches there too.\n"
+      "Example: plinth regex find -i 'colou?r' notes.txt\n"
       "Exit status: 0 found, 1 not found, 2 usage or I/O error.");
   findCommand->add_option("PATTERN", find->pattern, "The pattern to look for")
       ->required()
@@ -167,10 +171,10 @@ void AddRegexCommands(CLI::App& app, int& exitCode) {
   CLI::App* replaceCommand = regex->add_subcommand(
       "replace", "Replace every match of PATTERN by TEMPLATE; the result goes to standard output");
   replaceCommand->footer(
-      "Example: plinth regex replace '([a-z]+)=([0-9]+)' '\\2=\\1' settings.txt\n"
       "In TEMPLATE, & and \\0 stand for the match, \\1 to \\9 for its groups, \\\\ and \\& for a "
       "backslash and an ampersand. Replacement text is not searched again; after an empty match "
       "the next character is kept and the search moves past it.\n"
+      "Example: plinth regex replace '([a-z]+)=([0-9]+)' '\\2=\\1' settings.txt\n"
       "Exit status: 0 replaced, 1 nothing to replace, 2 usage or I/O error.");
   replaceCommand->add_option("PATTERN", replace->pattern, "The pattern to replace")
       ->required()

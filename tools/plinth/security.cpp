@@ -91,7 +91,9 @@ class FileSecurity : public CKaSecurity {
         GetLastError() != ERROR_INSUFFICIENT_BUFFER)
       Fail(path, GetLastError());
     void* sd = std::malloc(needed);
-    if (!sd) throw ToolError("out of memory reading the security of " + DisplayName(path));
+    if (!sd)
+      throw ToolError("out of memory reading the security of " + DisplayName(path) +
+                      "; close other programs and try again");
     if (!GetFileSecurityA(path.c_str(), wanted, sd, needed, &needed)) {
       const DWORD error = GetLastError();
       std::free(sd);
@@ -203,9 +205,9 @@ void AddSecurityCommands(CLI::App& app, int& exitCode) {
   CLI::App* security = app.add_subcommand(
       "security", "Show the owner, group and access per account of a file or folder");
   security->footer(
-      "Example: plinth security notes.txt\n"
       "Masks are shown in hex and as named rights; an account named by several entries "
       "(allowed, denied or audited) shows the union of their rights.\n"
+      "Example: plinth security notes.txt\n"
       "Exit status: 0 shown, 2 usage error or unreadable file.");
   security->add_option("FILE", *path, "The file or folder")->required()->type_name("");
   security->callback([path, &exitCode] { exitCode = RunSecurity(*path); });
@@ -215,9 +217,9 @@ void AddSecurityCommands(CLI::App& app, int& exitCode) {
   CLI::App* privilege = app.add_subcommand(
       "privilege", "Switch a privilege of this process on or off and report whether it could");
   privilege->footer(
-      "Example: plinth privilege SeShutdownPrivilege on\n"
       "The change lasts as long as this process; use it to learn whether the account holds "
       "the privilege.\n"
+      "Example: plinth privilege SeShutdownPrivilege on\n"
       "Exit status: 0 switched, 1 not held, 2 usage error or unknown privilege.");
   privilege->add_option("NAME", *name, "Privilege name, such as SeShutdownPrivilege")
       ->required()
@@ -229,7 +231,9 @@ void AddSecurityCommands(CLI::App& app, int& exitCode) {
   privilege->callback([name, state, &exitCode] { exitCode = RunPrivilege(*name, *state); });
 
   CLI::App* os = app.add_subcommand("os", "Show the operating-system version and every predicate");
-  os->footer("Exit status: 0.");
+  os->footer(
+      "Example: plinth os\n"
+      "Exit status: 0 shown.");
   os->callback([&exitCode] { exitCode = RunOs(); });
 }
 

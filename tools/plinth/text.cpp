@@ -125,7 +125,7 @@ std::string CommandText(const std::string& raw, bool escapes, const char* what, 
     throw ToolError(std::string(what) + " '" + raw + "' holds a NUL byte, which cannot be " +
                     "searched for or inserted; leave it out");
   if (!mayBeEmpty && text.empty())
-    throw ToolError(std::string(what) + " is empty; give the text to look for");
+    throw ToolError(std::string(what) + " is empty; give at least one character");
   return text;
 }
 
@@ -416,7 +416,10 @@ int RunShift(const ShiftOptions& options, bool encode) {
       if (data.size() > static_cast<std::size_t>(INT_MAX / 2))
         throw ToolError(DisplayName(name) + " is too large to shift in one piece; split it first");
       const CKaString text(data.data(), static_cast<int>(data.size()));
+      Progress progress((encode ? "encoding " : "decoding ") + DisplayName(name));
+      progress.KeepTurning();
       const CString result = encode ? text.Encode() : text.Decode();
+      progress.~Progress();
       out.Write(result.GetString(), static_cast<std::size_t>(result.GetLength()));
       if (static_cast<std::size_t>(result.GetLength()) < data.size()) {
         Complain(std::string(encode ? "encoding " : "decoding ") + DisplayName(name) +
@@ -436,7 +439,9 @@ void AddFieldCommands(CLI::App* text, int& exitCode) {
       text->add_subcommand("field", "Print field N of each line, fields cut at DELIMITER");
   fieldCommand->footer(
       "Fields count from 0; runs of delimiters are not merged; a missing field prints an empty "
-      "line.\nExample: plinth text field , 2 data.csv");
+      "line.\n"
+      "Example: plinth text field , 2 data.csv\n"
+      "Exit status: 0 done, 2 usage or I/O error.");
   fieldCommand->add_option("DELIMITER", field->delimiter, "Text between fields")
       ->required()
       ->type_name("");
@@ -451,7 +456,10 @@ void AddFieldCommands(CLI::App* text, int& exitCode) {
 
   auto count = std::make_shared<FieldOptions>();
   CLI::App* countCommand = text->add_subcommand("count", "Print the number of fields of each line");
-  countCommand->footer("An empty line has one (empty) field.");
+  countCommand->footer(
+      "An empty line has one (empty) field.\n"
+      "Example: plinth text count '\\t' -e table.tsv\n"
+      "Exit status: 0 done, 2 usage or I/O error.");
   countCommand->add_option("DELIMITER", count->delimiter, "Text between fields")
       ->required()
       ->type_name("");
@@ -469,7 +477,8 @@ void AddFieldCommands(CLI::App* text, int& exitCode) {
   delimitedCommand->footer(
       "The search for the next OPEN resumes right after the previous one, so with '#' as "
       "both\nOPEN and CLOSE, '#a# #b#' holds 'a', ' ' and 'b'.\n"
-      "Example: plinth text delimited '[' ']' 1 log.txt");
+      "Example: plinth text delimited '[' ']' 1 log.txt\n"
+      "Exit status: 0 done, 2 usage or I/O error.");
   delimitedCommand->add_option("OPEN", delimited->delimiter, "Opening delimiter")
       ->required()
       ->type_name("");
@@ -494,7 +503,11 @@ void AddFieldCommands(CLI::App* text, int& exitCode) {
         adding ? "quote" : "unquote",
         adding ? "Surround each line with the quote character unless it is already quoted"
                : "Remove the quote character from both ends of each line that is quoted");
-    command->footer("A line counts as quoted when its first and last byte are the quote.");
+    command->footer(std::string("A line counts as quoted when its first and last byte are the "
+                                "quote.\n") +
+                    (adding ? "Example: plinth text quote names.txt\n"
+                            : "Example: plinth text unquote -q \"'\" names.txt\n") +
+                    "Exit status: 0 done, 2 usage or I/O error.");
     command->add_option("-q,--quote", quote->quote, "The quote character (default \")")
         ->type_name("CHAR");
     AddLineOptions(command, *quote);
@@ -512,9 +525,10 @@ void AddFieldCommands(CLI::App* text, int& exitCode) {
         encode ? "encode" : "decode",
         encode ? "Apply the library's reversible text shift to each input as a whole"
                : "Undo the library's text shift on each input as a whole");
-    command->footer(
-        "Exit status: 0 done, 1 the shift produced a NUL byte and the result was cut there,\n"
-        "2 usage or I/O error.");
+    command->footer(std::string(encode ? "Example: plinth text encode secret.txt > secret.enc\n"
+                                       : "Example: plinth text decode secret.enc\n") +
+                    "Exit status: 0 done, 1 the shift produced a NUL byte and the result was cut "
+                    "there,\n2 usage or I/O error.");
     command->add_option("FILE", shift->files, "Files to read; '-' or none reads standard input")
         ->type_name("");
     command->callback([shift, encode, &exitCode] { exitCode = RunShift(*shift, encode); });
@@ -527,6 +541,10 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
   CLI::App* text = app.add_subcommand(
       "text", "Search, replace, split, quote and shift text in files or standard input");
   text->require_subcommand(1);
+  text->footer(
+      "Give one of the commands above; 'plinth text COMMAND --help' shows its options.\n"
+      "Example: plinth text replace -r colour color notes.txt\n"
+      "Exit status: that of the command; 2 when none or an unknown one is given.");
 
   auto replace = std::make_shared<ReplaceOptions>();
   CLI::App* replaceCommand = text->add_subcommand(
@@ -568,7 +586,9 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
   auto find = std::make_shared<SearchOptions>();
   CLI::App* findCommand = text->add_subcommand(
       "find", "Print the byte offset of the first occurrence of FIND (every one with --all)");
-  findCommand->footer("Exit status: 0 found, 1 not found, 2 usage or I/O error.");
+  findCommand->footer(
+      "Example: plinth text find --all -i error build.log\n"
+      "Exit status: 0 found, 1 not found, 2 usage or I/O error.");
   AddSearchOptions(findCommand, *find);
   findCommand->add_flag("-a,--all", find->all,
                         "Print every occurrence; occurrences do not overlap");
@@ -580,7 +600,9 @@ void AddTextCommands(CLI::App& app, int& exitCode) {
   auto rfind = std::make_shared<SearchOptions>();
   CLI::App* rfindCommand = text->add_subcommand(
       "rfind", "Print the byte offset of the last occurrence of FIND (at or before --start)");
-  rfindCommand->footer("Exit status: 0 found, 1 not found, 2 usage or I/O error.");
+  rfindCommand->footer(
+      "Example: plinth text rfind --start 4096 '\\n' -e build.log\n"
+      "Exit status: 0 found, 1 not found, 2 usage or I/O error.");
   AddSearchOptions(rfindCommand, *rfind);
   rfindCommand
       ->add_option("-s,--start", rfind->start,

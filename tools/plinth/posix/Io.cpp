@@ -1,6 +1,7 @@
 // Files, standard streams and terminals on POSIX systems.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,6 +60,12 @@ bool WriteAll(int fd, const char* data, std::size_t size, const std::string& sho
 }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+int StandardErrorColumns() {
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 0;
+}
 
 namespace {
 

@@ -53,6 +53,13 @@ bool WriteAll(int fd, const char* data, std::size_t size, const std::string& sho
 
 bool StandardErrorIsTerminal() { return ::_isatty(kStandardError) != 0; }
 
+int StandardErrorColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  return 0;
+}
+
 void RequireRegularFile(const std::string& name, const std::string& why) {
   struct _stat64 info {};
   if (::_stat64(name.c_str(), &info) != 0) FailRead(name, errno);
