@@ -5,9 +5,10 @@
 #   libplinth-dev  headers, CMake package, pkg-config file, the libplinth.so link
 #   plinth-tools   the plinth command-line host
 #
-# The library's own dependencies (SQLite, libcap, libacl, the C++ runtime) come from
-# dpkg-shlibdeps; the packages built together depend on each other at exactly this version, as
-# the development files and the host are only known to match the library they were built with.
+# Dependencies on shared libraries (SQLite, libcap, libacl, the C++ runtime, libplinth1 for the
+# host) come from dpkg-shlibdeps. The packages built together depend on each other at exactly
+# this version: the development files and the host are only known to match the library they
+# were built with.
 
 set(PLINTH_PACKAGE_MAINTAINER
     "Plinth maintainers <maintainers@users.noreply.c-seed-038d9193.example>"
@@ -34,12 +35,23 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PLINTH_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PLINTH_PACKAGE_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The host needs libplinth.so.1, which no installed package provides yet: dpkg-shlibdeps looks
-# for it in the build tree, and the exact dependency below names its package.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(PLINTH_PACKAGE_EXACT "libplinth1 (= ${PROJECT_VERSION})")
+
+# The host needs libplinth.so.1, which it must take from the package built beside it, whether
+# or not an older libplinth1 is installed on the building machine. dpkg-shlibdeps searches the
+# private folder first and reads the dependency from the shlibs file of the package tree
+# (the folder holding DEBIAN/) the library is found in, so the host's Depends comes out as the
+# exact version every time.
+set(PLINTH_SHLIBDEPS_DIR ${PROJECT_BINARY_DIR}/shlibdeps)
+file(WRITE ${PLINTH_SHLIBDEPS_DIR}/DEBIAN/shlibs "libplinth 1 ${PLINTH_PACKAGE_EXACT}\n")
+add_custom_command(TARGET plinth POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PLINTH_SHLIBDEPS_DIR}/lib
+  COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_SONAME_FILE:plinth>
+          ${PLINTH_SHLIBDEPS_DIR}/lib/$<TARGET_SONAME_FILE_NAME:plinth>
+  VERBATIM)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PLINTH_SHLIBDEPS_DIR}/lib)
 
 # Descriptions: the first line is the synopsis, the rest the long description. An empty
 # project-wide summary keeps CPack from putting the project's description above each one.
@@ -71,7 +83,6 @@ and the pkg-config file (plinth.pc).")
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME plinth-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "${PLINTH_PACKAGE_EXACT}")
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "C++ utility class library - command-line host
 ${PLINTH_DESCRIPTION_BODY}
 .
