@@ -67,6 +67,12 @@ expect libplinth-dev "$libdir/pkgconfig/plinth.pc"
 expect plinth-tools "/usr/bin/plinth"
 duplicates=$(sed 's/ -> .*//' "$work"/*.files | sort | uniq -d)
 [[ -z $duplicates ]] || fail "in more than one package: $duplicates"
+# An install rule without a component would put its files in no package at all.
+DESTDIR=$work/all cmake --install "$build" >/dev/null
+(cd "$work/all" && find . ! -type d | sed 's/^\.//' | sort) >"$work/installed"
+sed 's/ -> .*//' "$work"/*.files | sort >"$work/packaged"
+unpackaged=$(comm -23 "$work/installed" "$work/packaged")
+[[ -z $unpackaged ]] || fail "installed but in no package: $unpackaged"
 runpath=$(readelf -d "$build/_CPack_Packages/Linux/DEB/"*/tools/usr/bin/plinth |
   sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
 [[ -z $runpath ]] || fail "/usr/bin/plinth has a run path: $runpath"
