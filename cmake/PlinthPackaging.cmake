@@ -37,15 +37,19 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-set(PLINTH_PACKAGE_EXACT "libplinth1 (= ${PROJECT_VERSION})")
+# The runtime package is named after the SONAME (libplinth.so.1: libplinth1), as Debian's are.
+get_target_property(PLINTH_SOVERSION plinth SOVERSION)
+set(PLINTH_RUNTIME_PACKAGE libplinth${PLINTH_SOVERSION})
+set(PLINTH_PACKAGE_EXACT "${PLINTH_RUNTIME_PACKAGE} (= ${PROJECT_VERSION})")
 
-# The host needs libplinth.so.1, which it must take from the package built beside it, whether
+# The host needs the library, which it must take from the package built beside it, whether
 # or not an older libplinth1 is installed on the building machine. dpkg-shlibdeps searches the
 # private folder first and reads the dependency from the shlibs file of the package tree
 # (the folder holding DEBIAN/) the library is found in, so the host's Depends comes out as the
 # exact version every time.
 set(PLINTH_SHLIBDEPS_DIR ${PROJECT_BINARY_DIR}/shlibdeps)
-file(WRITE ${PLINTH_SHLIBDEPS_DIR}/DEBIAN/shlibs "libplinth 1 ${PLINTH_PACKAGE_EXACT}\n")
+file(WRITE ${PLINTH_SHLIBDEPS_DIR}/DEBIAN/shlibs
+     "libplinth ${PLINTH_SOVERSION} ${PLINTH_PACKAGE_EXACT}\n")
 add_custom_command(TARGET plinth POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PLINTH_SHLIBDEPS_DIR}/lib
   COMMAND ${CMAKE_COMMAND} -E create_symlink $<TARGET_SONAME_FILE:plinth>
@@ -64,7 +68,7 @@ a byte string, a regular-expression engine, a registry kept in SQLite,
 path, file and environment helpers, program launching, a message log,
 security descriptors, privileges and version queries.")
 
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libplinth1)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${PLINTH_RUNTIME_PACKAGE})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "C++ utility class library - shared library
 ${PLINTH_DESCRIPTION_BODY}
