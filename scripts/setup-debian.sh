@@ -15,6 +15,7 @@ packages=(
   libacl1-dev                             # access lists of files in their security descriptors
   util-linux bsdutils                     # setpriv for CI, script for the host's terminal tests
   xxd                                     # peer of the hexadecimal text benchmark and host tests
+  doxygen                                 # the API reference (docs target)
   g++-mingw-w64-x86-64-posix              # the Windows DLL, 64-bit (POSIX threads: std::mutex)
   g++-mingw-w64-i686-posix                # the Windows DLL, 32-bit, a compile-and-link check
   googletest                              # GoogleTest sources, built for Windows in the cross build

@@ -1,5 +1,7 @@
 #pragma once
-// Everything the library exports.
+/// \file
+/// Everything the library exports: include this one header to reach every class, the
+/// framework classes and the Win32 declarations they use.
 
 #include <plinth/KaBstr.h>
 #include <plinth/KaEnvVar.h>

@@ -1,5 +1,7 @@
 #pragma once
-// The framework classes the library is built on and passes across its interface.
+/// \file
+/// The framework classes the library is built on and passes across its interface: includes
+/// every header of plinth/afx/.
 
 #include <plinth/afx/Array.h>
 #include <plinth/afx/ComBSTR.h>

@@ -788,7 +788,13 @@ CString CString::Tokenize(const char* tokens, int& start) const {
   }
   const int tokenStart = start + skipped;
   const int tokenLength = static_cast<int>(_mbscspn(Bytes(m_pszData + tokenStart), Bytes(tokens)));
-  start = tokenStart + tokenLength + 1;
+  // Past the delimiter that ended the token, all of it: landing on the trail byte of a
+  // double-byte delimiter would make that byte a token character of the next call.
+  const int delimiter = tokenStart + tokenLength;
+  const bool doubleByte = delimiter + 1 < length &&
+                          _ismbblead(static_cast<unsigned char>(m_pszData[delimiter])) &&
+                          m_pszData[delimiter + 1] != '\0';
+  start = delimiter + (doubleByte ? 2 : 1);
   return Mid(tokenStart, tokenLength);
 }
 

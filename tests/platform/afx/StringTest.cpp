@@ -169,6 +169,17 @@ TEST_F(CodePage, ReplaceCharStepsOverDoubleByteCharacters) {
   EXPECT_EQ(Bytes(withNul), std::string("L\0L", 3));
 }
 
+TEST_F(CodePage, TokenizeStepsOverADoubleByteDelimiter) {
+  ASSERT_EQ(_setmbcp(932), 0);
+  const CString s("a\x81\x40@b\x81\x40");
+  int position = 0;
+  EXPECT_EQ(Bytes(s.Tokenize("\x81\x40", position)), "a");
+  EXPECT_EQ(position, 3);
+  EXPECT_EQ(Bytes(s.Tokenize("\x81\x40", position)), "@b");
+  EXPECT_EQ(Bytes(s.Tokenize("\x81\x40", position)), "");
+  EXPECT_EQ(position, -1);
+}
+
 TEST_F(CodePage, SearchesNeverStopOnATrailByte) {
   ASSERT_EQ(_setmbcp(932), 0);
   const CString s("\x95\x5C\\x\x95\x5C");
