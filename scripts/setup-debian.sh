@@ -21,6 +21,7 @@ packages=(
   g++-mingw-w64-i686-posix                # the Windows DLL, 32-bit, a compile-and-link check
   googletest                              # GoogleTest sources, built for Windows in the cross build
   wine64                                  # runs the Windows tests
+  dpkg-dev file                           # Debian packages: dpkg-shlibdeps finds their Depends
 )
 
 missing=()
