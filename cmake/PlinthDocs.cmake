@@ -10,6 +10,10 @@ if(DOXYGEN_FOUND)
     WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
     COMMENT "Generating the API reference in ${PLINTH_DOCS_OUTPUT}/html"
     VERBATIM)
+  # Shipped with the development files when it has been built (the package check builds it).
+  install(DIRECTORY ${PLINTH_DOCS_OUTPUT}/html/
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/libplinth-dev/html
+          COMPONENT development OPTIONAL)
 else()
   add_custom_target(docs
     COMMAND ${CMAKE_COMMAND} -E echo "docs: Doxygen not found; install the doxygen package"

@@ -30,9 +30,16 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/PlinthConfig.cmake
         DESTINATION ${PLINTH_CMAKE_DIR} COMPONENT development)
 
 # A prefix relative to the .pc file keeps the install tree relocatable (staged installs,
-# packages unpacked elsewhere) without pkg-config's --define-prefix.
-file(RELATIVE_PATH PLINTH_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
-string(REGEX REPLACE "/$" "" PLINTH_PC_TO_PREFIX "${PLINTH_PC_TO_PREFIX}")
+# packages unpacked elsewhere) without pkg-config's --define-prefix. The system prefix of the
+# packages is written as it is, so that compile lines show /usr/include rather than a walk up
+# from the pkgconfig folder.
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(PLINTH_PC_PREFIX /usr)
+else()
+  file(RELATIVE_PATH PLINTH_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+  string(REGEX REPLACE "/$" "" PLINTH_PC_TO_PREFIX "${PLINTH_PC_TO_PREFIX}")
+  set(PLINTH_PC_PREFIX "\${pcfiledir}/${PLINTH_PC_TO_PREFIX}")
+endif()
 configure_file(cmake/plinth.pc.in ${CMAKE_CURRENT_BINARY_DIR}/plinth.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/plinth.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig
         COMPONENT development)

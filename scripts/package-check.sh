@@ -39,6 +39,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTAL
   -DPLINTH_BUILD_TESTS=OFF -DPLINTH_WARNINGS_AS_ERRORS=ON >"$work/configure.log" ||
   { cat "$work/configure.log"; exit 1; }
 cmake --build "$build" -j2
+cmake --build "$build" --target docs
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB) >"$work/cpack.log" || { cat "$work/cpack.log"; exit 1; }
 
@@ -64,7 +65,10 @@ expect libplinth-dev "$libdir/libplinth.so -> libplinth.so.1"
 expect libplinth-dev "/usr/include/plinth/Plinth.h"
 expect libplinth-dev "$libdir/cmake/Plinth/PlinthConfig.cmake"
 expect libplinth-dev "$libdir/pkgconfig/plinth.pc"
+expect libplinth-dev "/usr/share/doc/libplinth-dev/html/index.html"
 expect plinth-tools "/usr/bin/plinth"
+expect plinth-tools "/usr/share/man/man1/plinth.1.gz"
+expect plinth-tools "/usr/share/bash-completion/completions/plinth"
 duplicates=$(sed 's/ -> .*//' "$work"/*.files | sort | uniq -d)
 [[ -z $duplicates ]] || fail "in more than one package: $duplicates"
 # An install rule without a component would put its files in no package at all.
@@ -110,6 +114,7 @@ done
 
 echo "--- installed host"
 /usr/bin/plinth --version
+man -w plinth | grep -qxF /usr/share/man/man1/plinth.1.gz || fail "man does not find plinth(1)"
 [[ $(echo colour | /usr/bin/plinth text replace -r colour color) == color ]] ||
   fail "/usr/bin/plinth text replace"
 

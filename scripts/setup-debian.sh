@@ -16,7 +16,7 @@ packages=(
   util-linux bsdutils                     # setpriv for CI, script for the host's terminal tests
   xxd                                     # peer of the hexadecimal text benchmark and host tests
   doxygen                                 # the API reference (docs target)
-  groff-base                              # checks that the host's manual page renders cleanly
+  groff-base man-db                       # checks that the host's manual page renders cleanly
   g++-mingw-w64-x86-64-posix              # the Windows DLL, 64-bit (POSIX threads: std::mutex)
   g++-mingw-w64-i686-posix                # the Windows DLL, 32-bit, a compile-and-link check
   googletest                              # GoogleTest sources, built for Windows in the cross build
