@@ -22,6 +22,7 @@ packages=(
   googletest                              # GoogleTest sources, built for Windows in the cross build
   wine64                                  # runs the Windows tests
   dpkg-dev file                           # Debian packages: dpkg-shlibdeps finds their Depends
+  debootstrap                             # a clean root to install the packages into
 )
 
 missing=()
