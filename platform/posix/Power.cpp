@@ -8,6 +8,8 @@
 
 #include <plinth/win32.h>
 
+#include "platform/posix/ThisMachine.h"
+
 #include <strings.h>
 #include <atomic>
 #include <cerrno>
@@ -90,15 +92,6 @@ BOOL Dispatch(const PLINTH_POWER_REQUEST& request) {
   return handler(&request, g_context.load());
 }
 
-bool IsThisMachine(const char* name) {
-  if (!name || !*name) return true;
-  while (*name == '\\') ++name;
-  char host[256] = {};
-  if (gethostname(host, sizeof host - 1) != 0) return false;
-  return strcasecmp(name, host) == 0 || strcasecmp(name, "localhost") == 0 ||
-         std::strcmp(name, ".") == 0;
-}
-
 }  // namespace
 
 extern "C" {
@@ -113,7 +106,7 @@ BOOL ExitWindowsEx(UINT flags, DWORD reason) {
 
 BOOL InitiateSystemShutdownExA(LPSTR machineName, LPSTR message, DWORD timeout,
                                BOOL forceAppsClosed, BOOL rebootAfterShutdown, DWORD reason) {
-  if (!IsThisMachine(machineName)) return Fail(ERROR_BAD_NETPATH);
+  if (!plinth::posix::NamesThisMachine(machineName)) return Fail(ERROR_BAD_NETPATH);
   PLINTH_POWER_REQUEST request = {};
   request.source = PLINTH_POWER_INITIATE_SHUTDOWN;
   request.reason = reason;

@@ -3,6 +3,7 @@
 #include <plinth/win32.h>
 
 #include "platform/posix/RegistryStore.h"
+#include "platform/posix/ThisMachine.h"
 
 #include <unistd.h>
 
@@ -487,17 +488,7 @@ extern "C" LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, L
 // Only this machine's registry can be reached: its predefined key comes back as it is.
 extern "C" LONG RegConnectRegistryA(LPCSTR lpMachineName, HKEY hKey, PHKEY phkResult) {
   if (!phkResult) return ERROR_INVALID_PARAMETER;
-  if (lpMachineName && *lpMachineName) {
-    std::string_view name(lpMachineName);
-    if (name.size() >= 2 && name[0] == '\\' && name[1] == '\\') name.remove_prefix(2);
-    char host[256] = {};
-    gethostname(host, sizeof host - 1);
-    std::string_view shortHost(host);
-    shortHost = shortHost.substr(0, shortHost.find('.'));
-    if (!SameNameNoCase(name, ".") && !SameNameNoCase(name, "localhost") &&
-        !SameNameNoCase(name, host) && !SameNameNoCase(name, shortHost))
-      return ERROR_BAD_NETPATH;
-  }
+  if (!plinth::posix::NamesThisMachine(lpMachineName)) return ERROR_BAD_NETPATH;
   if (PredefinedIndex(hKey) < 0) return ERROR_INVALID_HANDLE;
   if (hKey == HKEY_PERFORMANCE_DATA || hKey == HKEY_DYN_DATA) return ERROR_CALL_NOT_IMPLEMENTED;
   *phkResult = hKey;

@@ -75,8 +75,8 @@ extern "C" {
 PLINTH_API BOOL ExitWindowsEx(UINT flags, DWORD reason);
 /// Asks for a shutdown or restart after timeout seconds, through the power handler.
 /// A named machine other than this one fails with ERROR_BAD_NETPATH before the handler runs
-/// (null, "", ".", "localhost" and the host name, any case and leading backslashes ignored,
-/// mean this one).
+/// (null, "", ".", "localhost", the host name and its first label, any case and leading
+/// backslashes ignored, mean this one, as for RegConnectRegistryA).
 ///
 /// The default handler runs `systemctl reboot|poweroff` (with -i when forceAppsClosed) for a
 /// timeout of 0, else `shutdown -r|-P +minutes message` with the timeout rounded up to whole

@@ -32,9 +32,9 @@
 /// - Value data is limited to 1,000,000,000 bytes (more gives ERROR_NOT_ENOUGH_MEMORY); key
 ///   names to 255 characters, value names to 16,383 (more gives ERROR_INVALID_PARAMETER).
 /// - REG_OPTION_VOLATILE keys are kept like any other: they outlive a restart of the machine.
-/// - RegConnectRegistryA takes a null or empty name, ".", "localhost" and this machine's host
-///   name (any case, with or without a leading `\\`) as this machine; any other name gives
-///   ERROR_BAD_NETPATH.
+/// - RegConnectRegistryA takes a null or empty name, ".", "localhost", this machine's host
+///   name and its first label (any case, leading backslashes ignored) as this machine, as
+///   InitiateSystemShutdownExA does; any other name gives ERROR_BAD_NETPATH.
 /// - Every call can also fail with the errors of the store itself: ERROR_BADDB,
 ///   ERROR_REVISION_MISMATCH, ERROR_ACCESS_DENIED, ERROR_CANTOPEN, ERROR_BUSY, ERROR_DISK_FULL,
 ///   ERROR_NOT_ENOUGH_MEMORY or ERROR_REGISTRY_IO_FAILED. A key deleted (by any handle or
@@ -263,8 +263,9 @@ PLINTH_API LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, L
                                  LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime);
 /// Connects to the registry of a machine: only this one can be reached.
 ///
-/// A null or empty name, ".", "localhost" and this machine's host name (any case, with or
-/// without a leading `\\`) mean this machine; its predefined key hKey comes back as it is.
+/// A null or empty name, ".", "localhost", this machine's host name and its first label (the
+/// part before the first dot; any case, leading backslashes ignored) mean this machine; its
+/// predefined key hKey comes back as it is.
 /// \return ERROR_SUCCESS; ERROR_BAD_NETPATH for any other machine, ERROR_INVALID_HANDLE when
 /// hKey is not a predefined key, ERROR_CALL_NOT_IMPLEMENTED for HKEY_PERFORMANCE_DATA and
 /// HKEY_DYN_DATA, ERROR_INVALID_PARAMETER for a null phkResult.

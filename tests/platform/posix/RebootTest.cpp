@@ -1,6 +1,7 @@
 // Shutdown requests, seen only through a recording power handler (the real one is never
 // reached): what the calls pass on, and which route CKaShell::RebootSystem takes.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <plinth/KaShell.h>
@@ -53,8 +54,12 @@ TEST_F(PowerHandler, RequestsReachTheInstalledHandlerUnchanged) {
   char message[] = "going down";
   char machine[] = "";
   EXPECT_TRUE(InitiateSystemShutdownExA(machine, message, 30, FALSE, TRUE, 7));
-  char self[] = "localhost";
-  EXPECT_TRUE(InitiateSystemShutdownExA(self, nullptr, 0, TRUE, TRUE, 0));
+  // The names the registry connection takes for this machine, the short host name among them.
+  char host[256] = {};
+  ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+  std::string self = "\\\\" + std::string(host);
+  self = self.substr(0, self.find('.'));
+  EXPECT_TRUE(InitiateSystemShutdownExA(self.data(), nullptr, 0, TRUE, TRUE, 0)) << self;
   char remote[] = "\\\\no-such-machine.invalid";  // refused before the handler
   SetLastError(0);
   EXPECT_FALSE(InitiateSystemShutdownExA(remote, nullptr, 0, TRUE, TRUE, 0));

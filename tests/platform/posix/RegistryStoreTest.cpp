@@ -190,8 +190,9 @@ TEST(RegistryStore, ThreadsShareTheStore) {
 TEST(RegistryStore, ThisMachineByName) {
   char host[256] = {};
   ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
-  for (const std::string& name : {std::string(host), "\\\\" + std::string(host), std::string("."),
-                                  std::string("LOCALHOST"), std::string("")}) {
+  const std::string full(host), label = full.substr(0, full.find('.'));
+  for (const std::string& name : {full, "\\\\" + full, label, std::string("."),
+                                  std::string("\\\\LOCALHOST"), std::string("")}) {
     HKEY key = nullptr;
     EXPECT_EQ(RegConnectRegistryA(name.c_str(), HKEY_LOCAL_MACHINE, &key), ERROR_SUCCESS) << name;
     EXPECT_EQ(key, HKEY_LOCAL_MACHINE);
